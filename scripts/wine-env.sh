@@ -18,13 +18,16 @@ kiv_wine_up() {
   export KIV_WINE_ROOT=$root
   export WINEPREFIX=$root/prefix
 
-  # Xvfb on the first free display.
-  local d=90
-  while [ -e /tmp/.X11-unix/X$d ] || [ -e /tmp/.X$d-lock ]; do d=$((d + 1)); done
-  Xvfb :$d -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  export KIV_XVFB_PID=$!
-  export DISPLAY=:$d
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$d ] && break; sleep 0.1; done
+  # Xvfb on the first free display, unless the caller keeps its own screen.
+  unset KIV_XVFB_PID
+  if [ "${KIV_KEEP_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+    local d=90
+    while [ -e /tmp/.X11-unix/X$d ] || [ -e /tmp/.X$d-lock ]; do d=$((d + 1)); done
+    Xvfb :$d -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    export KIV_XVFB_PID=$!
+    export DISPLAY=:$d
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$d ] && break; sleep 0.1; done
+  fi
 
   if [ -d "$WINEPREFIX" ]; then
     /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
