@@ -1,0 +1,12 @@
+// The task handlers' error box and string loading, shared so that every
+// handler shows its failures the same way.
+#pragma once
+#include "framework/Afx.h"
+
+// String-table text of nID (empty when the string is missing).
+CString TaskString(UINT nID);
+
+// MessageBoxExW owned by the application's main window as the calling
+// thread sees it (no owner when there is none), MB_ICONERROR |
+// MB_SETFOREGROUND, buttons in language 0x0404. Returns the box's result.
+int ShowTaskError(const CString& strText, const CString& strCaption);
