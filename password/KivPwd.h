@@ -1,0 +1,52 @@
+// CKivPwd: the drive's password history, kept in the hidden file
+// KIV\KIV.pwd at the drive root: one line per password ever set, oldest
+// first, each the Base64 text of the password's UTF-8 bytes followed by a
+// line feed. After a load the head of the list is the newest password, the
+// current one. Every open of the file is exclusive, so while one store has
+// it open another store's create, load or change answers FALSE.
+#pragma once
+#include "framework/Afx.h"
+
+class CKivPwd {
+public:
+    CKivPwd();
+    virtual ~CKivPwd();
+
+    // A new file holding the first password, hidden. FALSE when something
+    // exists at the path, the file cannot be opened or the password cannot
+    // be encoded (nothing is written then), or the hidden attribute cannot
+    // be set (the file is removed again). A failed write or close removes
+    // the file and lets the file exception through. After any failure the
+    // list is empty.
+    BOOL CreatePwdFile(const CString& strPath, const CString& strPwd);
+    // Adds every line of the file to the list, each at the head. FALSE when
+    // the file cannot be opened or yields no password. Read and seek
+    // failures are thrown.
+    BOOL LoadPwdFile(const CString& strPath);
+    // The head of the list; empty when no file is known or the list is empty.
+    CString GetCurrentPwd() const;
+    // Appends strNew to the file when strOld is the current password
+    // (case-sensitive). The head stays the password of the last load.
+    BOOL ChangePwd(const CString& strOld, const CString& strNew);
+    // TRUE when a file is known and some entry equals the password exactly.
+    BOOL HasPwd(const CString& strPwd) const;
+    // Sets the path and adds the password at the tail; the file is untouched.
+    void AddPwd(const CString& strPath, const CString& strPwd);
+
+    // The Base64 text of the password's UTF-8 bytes; empty when the password
+    // is empty or is not valid UTF-16 (an empty line would end the history
+    // when it is read back, so it is never written).
+    static CString EncodePwd(const CString& strPwd);
+    // The password of one line; an empty line gives an empty string.
+    static CString DecodePwd(const CString& strLine);
+
+protected:
+    CStringList m_pwdList;
+    CString m_strPath;
+
+private:
+    // Writes the line of strLine at the end of the open file, then closes it.
+    static void AppendLine(CFile& file, const CString& strLine);
+    CKivPwd(const CKivPwd&) = delete;
+    CKivPwd& operator=(const CKivPwd&) = delete;
+};
