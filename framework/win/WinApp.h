@@ -1,0 +1,86 @@
+// CWinThread, CWinApp and the framework's thread and application globals.
+#pragma once
+#include "Wnd.h"
+
+typedef UINT (*AFX_THREADPROC)(LPVOID);
+
+class CWinThread : public CCmdTarget {
+    DECLARE_DYNAMIC(CWinThread)
+public:
+    CWinThread();
+    CWinThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam);
+    ~CWinThread() override;  // closes the thread handle
+
+    // Starts the thread (suspended when dwCreateFlags has CREATE_SUSPENDED).
+    BOOL CreateThread(DWORD dwCreateFlags = 0, UINT nStackSize = 0,
+                      LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
+    DWORD ResumeThread() { return ::ResumeThread(m_hThread); }
+    DWORD SuspendThread() { return ::SuspendThread(m_hThread); }
+    BOOL SetThreadPriority(int nPriority) { return ::SetThreadPriority(m_hThread, nPriority); }
+    int GetThreadPriority() const { return ::GetThreadPriority(m_hThread); }
+    operator HANDLE() const { return m_hThread; }
+
+    // For a thread without a procedure: InitInstance, then Run when it
+    // returned TRUE, else ExitInstance.
+    virtual BOOL InitInstance();
+    virtual int ExitInstance();
+    // The message loop, with PreTranslateMessage; ends on WM_QUIT.
+    virtual int Run();
+    virtual BOOL PreTranslateMessage(MSG* pMsg);
+    // Between messages; the base frees the temporary objects.
+    virtual BOOL OnIdle(LONG lCount);
+    virtual CWnd* GetMainWnd() { return m_pMainWnd; }
+    // Deletes the object when m_bAutoDelete.
+    virtual void Delete();
+
+    CWnd* m_pMainWnd;
+    BOOL m_bAutoDelete;  // delete the object when the thread ends
+    HANDLE m_hThread;
+    DWORD m_nThreadID;
+    AFX_THREADPROC m_pfnThreadProc;
+    LPVOID m_pThreadParams;
+
+protected:
+    int m_nExitCode;  // the last WM_QUIT's code
+    friend struct AfxThreadInternals;
+};
+
+// A worker running pfnThreadProc(pParam); NULL when the thread cannot be
+// made. Its m_pMainWnd is the calling thread's main window at this moment.
+CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
+                           int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
+                           DWORD dwCreateFlags = 0, LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
+// The framework thread object of the calling thread (the application on its
+// thread); NULL for other threads.
+CWinThread* AfxGetThread();
+
+class CWinApp : public CWinThread {
+    DECLARE_DYNAMIC(CWinApp)
+public:
+    // The one application object; it registers itself here.
+    explicit CWinApp(LPCTSTR lpszAppName = nullptr);
+    ~CWinApp() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+    int Run() override;
+
+    LPCTSTR m_pszAppName;  // the title; AfxWinMain fills it when NULL
+    HINSTANCE m_hInstance;
+    LPTSTR m_lpCmdLine;
+    int m_nCmdShow;
+
+protected:
+    CString m_strAppName;  // keeps a loaded title alive
+    friend int AfxWinMain(HINSTANCE, HINSTANCE, LPTSTR, int);
+};
+
+CWinApp* AfxGetApp();
+// The calling framework thread's main window, else the application's; NULL
+// when there is none (also when there is no application object).
+CWnd* AfxGetMainWnd();
+// The application's title: its m_pszAppName, else string 57344, else "KIV".
+LPCTSTR AfxGetAppName();
+// Called by the program's wWinMain: InitInstance; FALSE → ExitInstance's
+// result; TRUE → Run when there is a main window, else ExitInstance.
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);
