@@ -1,0 +1,143 @@
+#include "PathFunctions.h"
+#include "framework/win/Module.h"
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+const int kBuf = 260;
+
+// The position of the dot that starts the extension, or -1: only a dot
+// inside the last path component that is not its first character counts,
+// so neither a dotted folder name nor a name like ".kvf" has an extension.
+int ExtensionDot(const CString& strPath) {
+    int dot = strPath.ReverseFind('.');
+    int slash = strPath.ReverseFind('\\');
+    return dot > slash + 1 ? dot : -1;
+}
+
+BOOL IsAbsolutePath(const CString& strPath) {
+    if (strPath.GetLength() >= 3 && strPath[1] == ':' && strPath[2] == '\\') {
+        WCHAR c = strPath[0];
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    }
+    return strPath.GetLength() > 2 && strPath[0] == '\\' && strPath[1] == '\\';
+}
+}  // namespace
+
+CString GetSystemDir() {
+    WCHAR buf[kBuf] = {0};
+    GetSystemDirectoryW(buf, kBuf);
+    return CString(buf);
+}
+
+CString GetWindowsDrive() {
+    WCHAR buf[kBuf] = {0};
+    GetWindowsDirectoryW(buf, kBuf);
+    buf[2] = 0;
+    return CString(buf);
+}
+
+CString GetLoginName() {
+    WCHAR buf[kBuf] = {0};
+    DWORD n = kBuf;
+    GetUserNameW(buf, &n);
+    return CString(buf);
+}
+
+CString GetAppDataDir(BOOL bVersion6) {
+    CString strDir = bVersion6
+        ? GetWindowsDrive() + _T("\\Users\\") + GetLoginName() + _T("\\AppData\\Roaming")
+        : GetWindowsDrive() + _T("\\Documents and Settings\\") + GetLoginName() + _T("\\Application Data");
+    if (PathFileExistsW(strDir)) return strDir;
+    return GetSystemDir();
+}
+
+CString GetTempDir() {
+    WCHAR buf[kBuf] = {0};
+    size_t n = 0;
+    if (_wgetenv_s(&n, buf, kBuf, L"temp") != 0 || n == 0) return CString();
+    return CString(buf);
+}
+
+CString GetModulePath() {
+    WCHAR buf[kBuf] = {0};
+    GetModuleFileNameW(AfxGetInstanceHandle(), buf, kBuf);
+    return CString(buf);
+}
+
+CString GetFolderPart(const CString& strPath) {
+    int slash = strPath.ReverseFind('\\');
+    return slash >= 1 ? strPath.Left(slash) : strPath;
+}
+
+CString GetFileNamePart(const CString& strPath) {
+    int slash = strPath.ReverseFind('\\');
+    return slash >= 1 ? strPath.Mid(slash + 1) : strPath;
+}
+
+CString GetExtension(const CString& strPath) {
+    int dot = ExtensionDot(strPath);
+    return dot >= 0 ? strPath.Mid(dot + 1) : CString();
+}
+
+CString AppendExtension(const CString& strPath, const CString& strExt) {
+    if (!strPath.IsEmpty() && strPath[strPath.GetLength() - 1] == '\\') return strPath;
+    return strPath + _T(".") + strExt;
+}
+
+CString StripExtensionIf(const CString& strPath, const CString& strExt) {
+    int dot = ExtensionDot(strPath);
+    if (dot < 0) return strPath;
+    CString strHas = strPath.Mid(dot + 1);
+    CString strWant = strExt;
+    if (strHas.MakeLower() == strWant.MakeLower()) return strPath.Left(dot);
+    return strPath;
+}
+
+BOOL IsKvfFile(const CString& strPath) {
+    CString strExt = GetExtension(strPath);
+    return strExt.MakeLower() == _T("kvf");
+}
+
+BOOL CreateFolderTree(const CString& strPath) {
+    CString strParent = GetFolderPart(strPath);
+    if (!PathFileExistsW(strParent)) {
+        // No separator left to climb: the drive or share itself is missing.
+        if (strParent == strPath) return FALSE;
+        if (!CreateFolderTree(strParent)) return FALSE;
+    }
+    return CreateDirectoryW(strPath, nullptr);
+}
+
+int DeleteFolderTree(const CString& strPath) {
+    // The callers build their paths from the temporary folder, which may be
+    // empty: a relative path such as \KIV would then name the KIV folder at
+    // the root of the current drive, possibly the removable drive's own
+    // password folder. Only a full path (drive or share) is handed over.
+    if (!IsAbsolutePath(strPath)) return ERROR_BAD_PATHNAME;
+    // The shell takes a list of names ended by an empty one.
+    std::vector<WCHAR> from((size_t)strPath.GetLength() + 2, 0);
+    for (int i = 0; i < strPath.GetLength(); ++i) from[(size_t)i] = strPath[i];
+    SHFILEOPSTRUCTW op = {};
+    op.hwnd = nullptr;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.data();
+    op.pTo = nullptr;
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+    return SHFileOperationW(&op);
+}
+
+BOOL GetFreeSpace(const CString& strPath, ULONGLONG& nFree) {
+    ULARGE_INTEGER avail, total, free;
+    BOOL bOk = GetDiskFreeSpaceExW(strPath, &avail, &total, &free);
+    if (bOk) {
+        nFree = free.QuadPart;
+        return bOk;
+    }
+    DWORD nSectorsPerCluster = 0, nBytesPerSector = 0, nFreeClusters = 0, nClusters = 0;
+    bOk = GetDiskFreeSpaceW(strPath, &nSectorsPerCluster, &nBytesPerSector, &nFreeClusters, &nClusters);
+    if (bOk) nFree = (ULONGLONG)nSectorsPerCluster * nBytesPerSector * nFreeClusters;
+    return bOk;
+}

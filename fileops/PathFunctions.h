@@ -1,0 +1,58 @@
+// Path and folder functions used throughout the program. Paths are UTF-16
+// with the backslash as the only separator; only the functions that say so
+// touch the file system, and none of them throws.
+#pragma once
+#include "framework/Afx.h"
+
+// winbase.h keeps a 16-bit Windows macro of this name that would swallow
+// the function below.
+#ifdef GetFreeSpace
+#undef GetFreeSpace
+#endif
+
+// The system folder, e.g. C:\windows\system32.
+CString GetSystemDir();
+// The drive of the Windows folder, e.g. C:.
+CString GetWindowsDrive();
+// The logon name of the current user.
+CString GetLoginName();
+// The per-user roaming application-data folder derived from the Windows
+// drive and the logon name (the shell is not asked); the system folder when
+// that folder does not exist.
+CString GetAppDataDir(BOOL bVersion6);
+// The value of the environment variable "temp"; empty when it is not set or
+// does not fit 260 characters. Callers must not build paths from an empty
+// result: they would start at the root of the current drive.
+CString GetTempDir();
+// The full path of the program file.
+CString GetModulePath();
+
+// The text before the last backslash: E:\dir\file gives E:\dir, E:\file and
+// E:\ give E:; a path without a backslash, or whose only one is the first
+// character, comes back unchanged.
+CString GetFolderPart(const CString& strPath);
+// The text after the last backslash (empty for E:\dir\); a path without a
+// backslash, or whose only one is the first character, comes back unchanged.
+CString GetFileNamePart(const CString& strPath);
+// The text after the last dot of the last path component; empty when that
+// component has no dot or only a leading one (.kvf, E:\x.y\file).
+CString GetExtension(const CString& strPath);
+// path + "." + extension; a path ending with a backslash (a folder) comes
+// back unchanged.
+CString AppendExtension(const CString& strPath, const CString& strExt);
+// The path without its extension when that extension equals strExt in any
+// letter case (one extension only); otherwise the path unchanged.
+CString StripExtensionIf(const CString& strPath, const CString& strExt);
+// The extension is "kvf" in any letter case.
+BOOL IsKvfFile(const CString& strPath);
+
+// Creates the folder and its missing parents; FALSE when the folder exists
+// already or cannot be created.
+BOOL CreateFolderTree(const CString& strPath);
+// Deletes a file or a folder with everything in it, permanently and
+// silently, through the shell; 0 on success, else the shell's nonzero code.
+// An empty or relative path is refused with a nonzero code.
+int DeleteFolderTree(const CString& strPath);
+// The free bytes of the volume that holds the path (not the caller's quota);
+// nonzero on success, 0 on failure with nFree untouched.
+BOOL GetFreeSpace(const CString& strPath, ULONGLONG& nFree);

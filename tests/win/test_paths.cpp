@@ -1,0 +1,171 @@
+// Path and folder functions.
+#include "fileops/PathFunctions.h"
+#include "tests/support/TempDir.h"
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <cstdlib>
+
+namespace {
+
+std::string U8(const CString& s) { return s.ToUtf8(); }
+
+// A drive letter no drive uses, e.g. "Q:".
+CString MissingDrive() {
+    DWORD used = GetLogicalDrives();
+    for (int i = 25; i >= 3; --i)
+        if (!(used & (1u << i))) return CString((WCHAR)('A' + i)) + _T(":");
+    return CString();
+}
+
+BOOL Exists(const CString& path) { return PathFileExistsW(path); }
+
+}  // namespace
+
+TEST(PathTest, TakesPathsApart) {
+    struct Row {
+        const wchar_t* path;
+        const wchar_t* folder;
+        const wchar_t* name;
+        const wchar_t* ext;
+        const wchar_t* withKvf;   // AppendExtension(path, "kvf")
+        const wchar_t* stripKvf;  // StripExtensionIf(path, "kvf")
+        BOOL isKvf;
+    } rows[] = {
+        {L"E:\\dir\\file", L"E:\\dir", L"file", L"", L"E:\\dir\\file.kvf", L"E:\\dir\\file", FALSE},
+        {L"E:\\file", L"E:", L"file", L"", L"E:\\file.kvf", L"E:\\file", FALSE},
+        {L"E:\\", L"E:", L"", L"", L"E:\\", L"E:\\", FALSE},
+        {L"E:", L"E:", L"E:", L"", L"E:.kvf", L"E:", FALSE},
+        {L"\\share", L"\\share", L"\\share", L"", L"\\share.kvf", L"\\share", FALSE},
+        {L"E:\\dir\\", L"E:\\dir", L"", L"", L"E:\\dir\\", L"E:\\dir\\", FALSE},
+        {L"", L"", L"", L"", L".kvf", L"", FALSE},
+        {L"a.b.c", L"a.b.c", L"a.b.c", L"c", L"a.b.c.kvf", L"a.b.c", FALSE},
+        {L".kvf", L".kvf", L".kvf", L"", L".kvf.kvf", L".kvf", FALSE},
+        {L"x.KvF", L"x.KvF", L"x.KvF", L"KvF", L"x.KvF.kvf", L"x", TRUE},
+        {L"x.kvf2", L"x.kvf2", L"x.kvf2", L"kvf2", L"x.kvf2.kvf", L"x.kvf2", FALSE},
+        {L"E:\\a", L"E:", L"a", L"", L"E:\\a.kvf", L"E:\\a", FALSE},
+        {L"E:\\a.KVF", L"E:", L"a.KVF", L"KVF", L"E:\\a.KVF.kvf", L"E:\\a", TRUE},
+        {L"E:\\a.kvf.kvf", L"E:", L"a.kvf.kvf", L"kvf", L"E:\\a.kvf.kvf.kvf", L"E:\\a.kvf", TRUE},
+        {L"E:\\a.txt", L"E:", L"a.txt", L"txt", L"E:\\a.txt.kvf", L"E:\\a.txt", FALSE},
+        {L"E:\\a.", L"E:", L"a.", L"", L"E:\\a..kvf", L"E:\\a.", FALSE},
+        // Only the last component can carry an extension.
+        {L"E:\\x.y\\file", L"E:\\x.y", L"file", L"", L"E:\\x.y\\file.kvf", L"E:\\x.y\\file", FALSE},
+        {L"E:\\x.kvf\\sub", L"E:\\x.kvf", L"sub", L"", L"E:\\x.kvf\\sub.kvf", L"E:\\x.kvf\\sub", FALSE},
+        {L"E:\\d\\.kvf", L"E:\\d", L".kvf", L"", L"E:\\d\\.kvf.kvf", L"E:\\d\\.kvf", FALSE},
+        {L"E:\\d\\b.kvf", L"E:\\d", L"b.kvf", L"kvf", L"E:\\d\\b.kvf.kvf", L"E:\\d\\b", TRUE},
+    };
+    for (const Row& r : rows) {
+        CString p(r.path);
+        SCOPED_TRACE(U8(p));
+        EXPECT_EQ(U8(GetFolderPart(p)), U8(r.folder));
+        EXPECT_EQ(U8(GetFileNamePart(p)), U8(r.name));
+        EXPECT_EQ(U8(GetExtension(p)), U8(r.ext));
+        EXPECT_EQ(U8(AppendExtension(p, _T("kvf"))), U8(r.withKvf));
+        EXPECT_EQ(U8(StripExtensionIf(p, _T("kvf"))), U8(r.stripKvf));
+        EXPECT_EQ(U8(StripExtensionIf(p, _T("KVF"))), U8(r.stripKvf));
+        EXPECT_EQ(IsKvfFile(p), r.isKvf);
+    }
+}
+
+TEST(PathTest, CreatesFolderTrees) {
+    TempDir dir;
+    CString deep = dir.Path() + _T("\\a\\b\\c");
+    EXPECT_TRUE(CreateFolderTree(deep));
+    EXPECT_TRUE(GetFileAttributesW(deep) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(CreateFolderTree(deep));  // exists already
+    EXPECT_TRUE(CreateFolderTree(dir.Path() + _T("\\a\\d")));
+
+    CString missing = MissingDrive();
+    ASSERT_FALSE(missing.IsEmpty());
+    EXPECT_FALSE(CreateFolderTree(missing + _T("\\x\\y\\z")));
+    EXPECT_FALSE(CreateFolderTree(_T("nothing-here-kiv\\x")));  // relative, parent missing
+}
+
+TEST(PathTest, DeletesTreesAndRefusesRelativePaths) {
+    TempDir dir;
+    CString tree = dir.Path() + _T("\\tree");
+    ASSERT_TRUE(CreateFolderTree(tree + _T("\\sub")));
+    WriteAll(tree + _T("\\sub\\f.txt"), "x");
+    SetFileAttributesW(tree + _T("\\sub\\f.txt"), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(DeleteFolderTree(tree), 0);
+    EXPECT_FALSE(Exists(tree));
+
+    WriteAll(dir.File(_T("single.kvf")), "x");
+    EXPECT_EQ(DeleteFolderTree(dir.File(_T("single.kvf"))), 0);
+    EXPECT_FALSE(Exists(dir.File(_T("single.kvf"))));
+
+    EXPECT_NE(DeleteFolderTree(dir.File(_T("missing"))), 0);
+
+    // An empty temporary folder must never become \KIV of the current drive.
+    CString keep = dir.Path() + _T("\\keep");
+    ASSERT_TRUE(CreateFolderTree(keep));
+    WCHAR oldCwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, oldCwd);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Path()));
+    const CString refused[] = {CString(), _T("keep"), keep.Mid(2) /* \...\keep */, _T("E:keep")};
+    for (const CString& p : refused) EXPECT_NE(DeleteFolderTree(p), 0) << U8(p);
+    SetCurrentDirectoryW(oldCwd);
+    EXPECT_TRUE(Exists(keep));
+}
+
+TEST(PathTest, DeletesPathsLongerThanTheOldBuffer) {
+    TempDir dir;
+    // A file whose full path is 259 characters, the most a plain path holds.
+    CString folder = dir.Path() + _T("\\long");
+    ASSERT_TRUE(CreateFolderTree(folder));
+    CString file = folder + _T("\\");
+    while (file.GetLength() < 259) file += _T("x");
+    WriteAll(file, "x");
+    ASSERT_TRUE(Exists(file));
+    EXPECT_EQ(DeleteFolderTree(file), 0);
+    EXPECT_FALSE(Exists(file));
+}
+
+TEST(PathTest, FreeSpace) {
+    ULONGLONG nFree = 0;
+    ASSERT_TRUE(GetFreeSpace(_T("E:\\"), nFree));
+    ULARGE_INTEGER a, t, f;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(L"E:\\", &a, &t, &f));
+    // Another process may write meanwhile: allow a little drift.
+    EXPECT_NEAR((double)nFree, (double)f.QuadPart, 64.0 * 1024 * 1024);
+    EXPECT_GT(nFree, 0u);
+
+    ULONGLONG untouched = 12345;
+    EXPECT_FALSE(GetFreeSpace(MissingDrive() + _T("\\"), untouched));
+    EXPECT_EQ(untouched, 12345u);
+}
+
+TEST(PathTest, SystemFoldersArePlausible) {
+    CString sys = GetSystemDir();
+    EXPECT_EQ(sys.Right(9).CompareNoCase(_T("\\system32")), 0) << U8(sys);
+    CString drive = GetWindowsDrive();
+    ASSERT_EQ(drive.GetLength(), 2);
+    EXPECT_EQ(drive[1], ':');
+    EXPECT_FALSE(GetLoginName().IsEmpty());
+    EXPECT_EQ(GetFileNamePart(GetModulePath()).CompareNoCase(_T("test_paths.exe")), 0) << U8(GetModulePath());
+
+    WCHAR appData[MAX_PATH];
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+    EXPECT_EQ(GetAppDataDir(TRUE).CompareNoCase(appData), 0) << U8(GetAppDataDir(TRUE));
+    CString old = GetAppDataDir(FALSE);
+    EXPECT_TRUE(old == sys || old.Right(17) == _T("\\Application Data")) << U8(old);
+    EXPECT_TRUE(Exists(old));
+}
+
+TEST(PathTest, TempDirComesFromTheEnvironment) {
+    WCHAR buf[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"TEMP", buf, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(U8(GetTempDir()), U8(CString(buf)));
+    EXPECT_TRUE(Exists(GetTempDir()));
+
+    CString saved(buf);
+    ASSERT_EQ(_wputenv_s(L"temp", CString(L'x', 259)), 0);
+    EXPECT_EQ(GetTempDir().GetLength(), 259);
+    ASSERT_EQ(_wputenv_s(L"temp", CString(L'x', 260)), 0);  // no room for the terminator
+    EXPECT_TRUE(GetTempDir().IsEmpty());
+    ASSERT_EQ(_wputenv_s(L"temp", L""), 0);  // removes the variable
+    EXPECT_TRUE(GetTempDir().IsEmpty());
+    _wputenv_s(L"temp", saved);
+    EXPECT_EQ(U8(GetTempDir()), U8(saved));
+}
