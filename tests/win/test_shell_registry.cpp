@@ -1,6 +1,7 @@
 // Shell item-ID lists, the registry value KVFile\ShellExecPath and the tray icon.
 #include "app/ShellExecPath.h"
 #include "app/ShellItemList.h"
+#include "app/SystemTray.h"
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <cstring>
@@ -141,4 +142,48 @@ TEST(ItemIdListTest, TurnsListsIntoPaths) {
     EXPECT_TRUE(ItemIdListToPath(nullptr).IsEmpty());
 
     for (LPITEMIDLIST p : {pidlWin, pidlRoot, joined, pidlDrives}) EXPECT_TRUE(FreeItemIdList(p));
+}
+
+namespace {
+// Whether the shell holds an icon (window, id): only a present icon can be modified.
+BOOL IconPresent(HWND hWnd) {
+    NOTIFYICONDATAW nid = {};
+    nid.cbSize = NOTIFYICONDATAW_V3_SIZE;
+    nid.hWnd = hWnd;
+    nid.uID = IDR_TRAY_ICON_ID;
+    nid.uFlags = 0;
+    return Shell_NotifyIconW(NIM_MODIFY, &nid);
+}
+}  // namespace
+
+TEST(SystemTrayTest, AddsChangesAndRemovesTheIcon) {
+    ASSERT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KIV_ICON)), nullptr);
+    CWnd owner;
+    ASSERT_TRUE(owner.CreateEx(0, AfxRegisterWndClass(0), _T("tray owner"), WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr));
+    HWND hWnd = owner.GetSafeHwnd();
+    {
+        CSystemTray tray;
+        EXPECT_TRUE(tray.IsKindOf(RUNTIME_CLASS(CObject)));
+        EXPECT_FALSE(tray.SetTrayIcon());  // not shown yet
+        EXPECT_FALSE(IconPresent(hWnd));
+        ASSERT_TRUE(tray.AddTrayIcon(&owner));
+        EXPECT_TRUE(IconPresent(hWnd));
+        EXPECT_TRUE(tray.SetTrayIcon());
+    }
+    EXPECT_FALSE(IconPresent(hWnd));  // the destructor removed it
+    owner.DestroyWindow();
+}
+
+TEST(SystemTrayTest, RefusesAMissingOwner) {
+    CSystemTray tray;
+    EXPECT_FALSE(tray.AddTrayIcon(nullptr));
+    HWND hGone = CreateWindowExW(0, L"STATIC", L"gone", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hGone, nullptr);
+    DestroyWindow(hGone);
+    CWnd stale;
+    stale.m_hWnd = hGone;
+    EXPECT_FALSE(tray.AddTrayIcon(&stale));
+    EXPECT_FALSE(IconPresent(hGone));
+    EXPECT_FALSE(tray.SetTrayIcon());
+    stale.m_hWnd = nullptr;
 }
