@@ -15,7 +15,9 @@ void ExpectPrefix(const ArchiveBytes& a, size_t pos, BYTE sig0, BYTE sig1, const
     EXPECT_EQ(a.b.substr(pos, 10), std::string(kMagic));
     EXPECT_EQ((BYTE)a.b[pos + 10], sig0);
     EXPECT_EQ((BYTE)a.b[pos + 11], sig1);
-    if (sig0 != 0x05) EXPECT_LT((BYTE)a.b[pos + 12], 60);  // key: a second (the end prefix's runs on)
+    if (sig0 != 0x05) {
+        EXPECT_LT((BYTE)a.b[pos + 12], 60);  // key: a second (the end prefix's runs on)
+    }
     EXPECT_LT((BYTE)a.b[pos + 13], 60);  // step: a minute
     EXPECT_EQ((BYTE)a.b[pos + 14], 0x02);
 }

@@ -60,8 +60,9 @@ TEST(ArchiveWriter, RefusedCallsRaiseBadParameter) {
         Thrown t = Catch(r.call);
         EXPECT_EQ(t.cause, r.cause) << r.what;
         EXPECT_TRUE(t.fileName == path) << r.what;
-        if (r.cause == CZipException::badParameter)
+        if (r.cause == CZipException::badParameter) {
             EXPECT_EQ(zip.m_state.m_file.GetLength(), 0u) << r.what << ": refused before anything was written";
+        }
     }
     // None of them left an entry open: the directory is empty.
     EXPECT_EQ(zip.m_state.m_bEntryOpen, FALSE);
