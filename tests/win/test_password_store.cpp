@@ -112,11 +112,14 @@ TEST_F(PwdFileTest, CreateWritesOneHiddenBase64LineOfUtf8) {
 
     CString other = dir.File(_T("cn.pwd"));
     CKivPwd cn;
-    ASSERT_TRUE(cn.CreatePwdFile(other, CString(L"\x5BC6\x78BC" L"ab")));
-    EXPECT_EQ(ReadAll(other), "5a+G56K8YWI=\n");  // UTF-8, not the ANSI code page
+    // UTF-8, not the ANSI code page; 3 bytes a character need a buffer sized
+    // from the text, not from twice its length.
+    const CString cnPwd(L"\x5BC6\x78BC\x5BC6\x78BC" L"x");
+    ASSERT_TRUE(cn.CreatePwdFile(other, cnPwd));
+    EXPECT_EQ(ReadAll(other), "5a+G56K85a+G56K8eA==\n");
     CKivPwd back;
     ASSERT_TRUE(back.LoadPwdFile(other));
-    EXPECT_TRUE(back.GetCurrentPwd() == CString(L"\x5BC6\x78BC" L"ab"));
+    EXPECT_TRUE(back.GetCurrentPwd() == cnPwd);
 }
 
 TEST_F(PwdFileTest, CreateOnAnExistingPathChangesNothing) {
