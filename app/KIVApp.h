@@ -3,10 +3,18 @@
 #pragma once
 #include "framework/Win.h"
 
+#define IDS_OLE_INIT_FAILED 100
+#define IDS_INSERT_DRIVE 177
+#define IDS_LAUNCH_FROM_DRIVE 61204
+
 class CKIVApp : public CWinApp {
 public:
     CKIVApp();
     ~CKIVApp() override;
+
+    // Decides from the command line what this process is for. Of the runs
+    // only the drive run's login is built so far: see DriveRun.
+    BOOL InitInstance() override;
 
     // The drive folder the program was started from, as E: or E:\tools
     // (no trailing backslash); empty when not known.
@@ -26,4 +34,10 @@ public:
     LPWSTR* m_ppShellTargets;
     UINT m_nShellCount;
     UINT m_nShellHeader;
+
+protected:
+    // Started from the drive: the program's drive must be removable, then
+    // the user logs in (or creates the drive's first password).
+    BOOL DriveRun();
+    BOOL IsOnRemovableDrive() const;
 };

@@ -1,0 +1,69 @@
+// The drive run of the start-up: the program must start from a removable
+// drive, then logs the user in or has the first password created.
+#include "app/KIVApp.h"
+#include "password/KivPwd.h"
+#include "password/PwdDlg.h"
+#include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/Watchdog.h"
+#include <gtest/gtest.h>
+
+namespace {
+class TestApp : public CKIVApp {
+public:
+    using CKIVApp::DriveRun;
+    using CKIVApp::IsOnRemovableDrive;
+};
+TestApp theApp;
+
+void RemovePwdFile() {
+    SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(L"E:\\KIV\\KIV.pwd");
+    RemoveDirectoryW(L"E:\\KIV");
+}
+}  // namespace
+
+TEST(StartupTest, OnlyARemovableDriveCounts) {
+    struct { LPCWSTR module; bool removable; } cases[] = {
+        {L"E:\\KIV.exe", true}, {L"e:\\tools\\KIV.exe", true}, {L"C:\\windows\\KIV.exe", false}, {L"", false}};
+    for (auto& c : cases) {
+        theApp.m_strModulePath = c.module;
+        EXPECT_EQ(theApp.IsOnRemovableDrive() != FALSE, c.removable) << CString(c.module).ToUtf8();
+    }
+}
+
+TEST(StartupTest, AFixedDriveIsRefusedWithItsMessage) {
+    DialogAnswerer answerer;
+    answerer.Answer(L"KIV", L"Please launch this program from Brivon Velto!", IDOK);
+    theApp.m_strModulePath = L"C:\\windows\\KIV.exe";
+    BOOL result = TRUE;
+    RunWithTimeout(30000, "drive run from C:", [&] { result = theApp.DriveRun(); });
+    EXPECT_FALSE(result);
+    ASSERT_EQ(answerer.SeenCount(), 1u);
+    EXPECT_TRUE(answerer.Seen()[0].HasText(L"Please launch this program from Brivon Velto!"));
+}
+
+TEST(StartupTest, FirstStartCreatesThePasswordThenLogsIn) {
+    RemovePwdFile();
+    theApp.m_strModulePath = L"E:\\KIV.exe";
+    DialogAnswerer answerer;
+    // Create mode: type the password twice and confirm.
+    answerer.OnDialog(L"Create Password", nullptr, [](HWND h, const DialogInfo&) {
+        SetDlgItemTextW(h, IDC_PWD_EDIT_NEW, L"abc123");
+        SetDlgItemTextW(h, IDC_PWD_EDIT_RETYPE, L"abc123");
+        return IDC_PWD_OK;
+    }, 1);
+    RunWithTimeout(30000, "first drive run", [&] { EXPECT_FALSE(theApp.DriveRun()); });
+    EXPECT_TRUE(theApp.m_strDrivePath == L"E:");
+    EXPECT_TRUE(theApp.m_strPwdFile == L"e:\\KIV\\KIV.pwd");
+    CKivPwd store;
+    ASSERT_TRUE(store.LoadPwdFile(L"E:\\KIV\\KIV.pwd"));
+    EXPECT_TRUE(store.GetCurrentPwd() == L"abc123");
+
+    // The file exists now: the next run asks for the login.
+    answerer.ClearSeen();
+    answerer.Answer(L"Login", nullptr, IDC_PWD_CANCEL, 1);
+    RunWithTimeout(30000, "second drive run", [&] { EXPECT_FALSE(theApp.DriveRun()); });
+    ASSERT_GE(answerer.SeenCount(), 1u);
+    EXPECT_TRUE(answerer.Seen()[0].caption == L"Login");
+    RemovePwdFile();
+}
