@@ -49,6 +49,9 @@ protected:
 private:
     void (*m_pfnReady)(void*, HWND) = nullptr;
     void* m_pReadyContext = nullptr;
+    // A modeless dialog owns itself only once its window was fully set up;
+    // a window that failed while being made leaves the object to its creator.
+    BOOL m_bInitDone = FALSE;
 };
 
 // Publishes the current source and target for the progress dialog (worker

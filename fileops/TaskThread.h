@@ -74,4 +74,5 @@ private:
     BOOL m_bResumed;
     BOOL m_bAbandoned;     // the worker is to run nothing (the dialog failed)
     BOOL m_bDlgWindow;     // a modeless dialog window was created (it then owns itself)
+    volatile LONG m_bWorkerDone;  // set by the worker once it reads nothing more of the batch
 };
