@@ -60,6 +60,7 @@ public:
     CString m_strFolder;  // the existing target folder; set before DoModal
     CStatic m_stcFolder;
 
+    void OnYesToAll();
     void OnNo();
     void OnFolderClicked() {}
 
