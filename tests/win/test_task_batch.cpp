@@ -475,3 +475,30 @@ TEST(ProgressDlgTest, WithoutACancelFlagCancelJustEnds) {
         EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hDlg); }, 5000));
     });
 }
+
+TEST(TaskBatchTest, WhenTheDialogCannotBeMadeNothingRuns) {
+    ScriptScope s;
+    for (BOOL modal : {TRUE, FALSE}) {
+        SCOPED_TRACE(modal);
+        s.script.flagsAtStart.clear();
+        MainWindowScope main;
+        CFileTaskThread* batch = new CFileTaskThread;
+        batch->AddTask(_T("C:\\nowhere\\x"), CString(), TASK_COPY);
+        // A resource module without the dialog's template.
+        AfxSetResourceHandle(GetModuleHandleW(L"kernel32.dll"));
+        int result = -5;
+        RunWithTimeout(20000, "batch without dialog", [&] {
+            result = batch->Start(modal);
+            AfxSetResourceHandle(nullptr);
+            // The owner still hears of the end, so it frees the batch as usual.
+            EXPECT_TRUE(PumpUntil([&] { return !main.wnd.m_finished.empty(); }, 10000));
+            EXPECT_TRUE(batch->WaitForWorker(5000));
+        });
+        AfxSetResourceHandle(nullptr);
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(s.script.flagsAtStart.empty());
+        ASSERT_EQ(main.wnd.m_finished.size(), 1u);
+        EXPECT_EQ(main.wnd.m_finished[0], (WPARAM)batch);
+        delete batch;
+    }
+}
