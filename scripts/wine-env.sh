@@ -8,6 +8,8 @@ export WINE=/usr/lib/wine/wine64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=en_US.UTF-8
+# Without that locale Wine cannot name files outside ASCII; C.UTF-8 keeps English.
+locale -a 2>/dev/null | grep -qix 'en_US.utf-\?8' || export LANG=C.UTF-8
 
 kiv_wine_reg() { "$WINE" reg add "$@" /f >/dev/null 2>&1; }
 
@@ -45,8 +47,9 @@ kiv_wine_up() {
     kiv_wine_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
       /v "$f" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
   done
-  if [ -d /usr/share/fonts/truetype/wine ]; then
-    cp -f /usr/share/fonts/truetype/wine/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  # Caption buttons are drawn with Wine's own Marlett font.
+  if [ -d /usr/share/wine/fonts ]; then
+    cp -f /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   fi
   if [ -e /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ]; then
     cp -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
