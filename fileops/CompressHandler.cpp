@@ -1,6 +1,231 @@
-// Placeholder handlers: until the real ones exist, these task types fail
-// as an unknown type does.
-#include "fileops/FileTask.h"
+// The compress handlers of CFileTask: every file becomes a one-entry KVF
+// archive of its own, carrying the drive's current password.
+#include "archive/ZipException.h"
+#include "archive/ZipFile.h"
+#include "fileops/HandlerSupport.h"
+#include "fileops/PathFunctions.h"
+#include "fileops/ProgressDlg.h"
+#include "fileops/TaskMessage.h"
+#include "framework/Win.h"
+#include "password/KivPwd.h"
+#include "password/PwdDlg.h"
+#include <cstring>
+#include <memory>
+#include <shlobj.h>
 
-int CFileTask::DoCompressDir(CString strSrc, CString strDst) { return TASK_ERROR; }
-int CFileTask::DoCompressFile(CString strSrc, CString strDst) { return TASK_ERROR; }
+namespace {
+
+// An entry's sizes are 32-bit fields: a source this long cannot be stored.
+const ULONGLONG MAX_SOURCE_LENGTH = 0xFFFFFFFFull;
+
+// Shown after string 1003 + the name when the source is too long for an
+// archive; the string table has no text for it.
+const wchar_t* const TOO_LARGE_TEXT = L" :The file is 4 GB or larger; a KVF archive cannot hold it.";
+
+// The password check field: the password's UTF-16 units as single bytes in
+// the run-time's C locale, where units 0 to 255 are themselves and a larger
+// one ends the text; zeros after it. Only the first 17 bytes are kept.
+void BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
+    BYTE buffer[260];
+    memset(buffer, 0, sizeof buffer);
+    int nLimit = strPwd.GetLength() + 1;
+    if (nLimit > (int)sizeof buffer) nLimit = (int)sizeof buffer;
+    for (int i = 0; i < nLimit && i < strPwd.GetLength(); ++i) {
+        WCHAR ch = strPwd[i];
+        if (ch > 255) break;
+        buffer[i] = (BYTE)ch;
+    }
+    memcpy(field, buffer, sizeof field);
+}
+
+// The current password of the drive, cached in the task at its first file.
+// FALSE when the password file cannot be found or read, or holds no
+// password: nothing could check the archive later.
+BOOL TakePassword(CFileTask& task, CString& strPwd) {
+    CPwdDlg dlg;
+    if (!dlg.PreparePasswordPath()) return FALSE;
+    CKivPwd store;
+    if (task.m_strPassword.IsEmpty()) {
+        if (!store.LoadPwdFile(dlg.m_strPwdPath)) return FALSE;
+        task.m_strPassword = store.GetCurrentPwd();
+        if (task.m_strPassword.IsEmpty()) return FALSE;
+    }
+    store.AddPwd(dlg.m_strPwdPath, task.m_strPassword);
+    strPwd = store.GetCurrentPwd();
+    return !strPwd.IsEmpty();
+}
+
+int RefuseTooLarge(const CString& strSrc) {
+    ShowTaskError(TaskString(1003) + strSrc + TOO_LARGE_TEXT, TaskString(117));
+    return TASK_ERROR;
+}
+
+// The message of a failure while the archive is written, then TASK_ERROR.
+int WriteFailure(const CString& strName) {
+    ShowTaskError(TaskString(1003) + strName + TaskString(125), TaskString(117));
+    return TASK_ERROR;
+}
+
+int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
+    if (task.m_pfnProgress) {
+        SetProgressNames(strSrc, strDst);
+        ReportNames(task, strSrc, strDst);
+    }
+    strDst = AppendExtension(strDst, L"kvf");
+
+    // Refused before anything is asked or written.
+    if (FoundLength(strSrc) > MAX_SOURCE_LENGTH) return RefuseTooLarge(strSrc);
+
+    BOOL bReadOnly = FALSE;
+    if (FindExisting(strDst, bReadOnly) && MustAskReplace(task.m_dwFlags, bReadOnly)) {
+        // The incoming side shows the existing archive's name and size with
+        // the current time.
+        CFileCheckInfo info;
+        BOOL bHaveInfo = GetFileCheckInfo(strDst, info);
+        CFileCheckInfo incoming = info;
+        incoming.m_bAttribute &= 0xF8;
+        incoming.m_mtime = CTime::GetCurrentTime().GetTime();
+        switch (AskReplaceFile(task, bReadOnly, bHaveInfo ? &info : nullptr, bHaveInfo ? &incoming : nullptr)) {
+        case IDNO:
+            ReportBytes(task, FoundLength(strSrc));
+            return TASK_SKIPPED;
+        case IDCANCEL:
+            ReportCancelled(task);
+            return TASK_CANCELLED;
+        default:
+            break;
+        }
+    }
+
+    // The archive is written beside its target and takes the target's place
+    // only once it is complete, so a failure never leaves a partial archive
+    // and never costs an existing one. Declared first: closed last.
+    CTempFileGuard temp(MakeTempSibling(strDst));
+    CFile source;
+    if (!source.Open(strSrc, CFile::modeRead | CFile::shareDenyWrite)) return TASK_ERROR;
+    ULONGLONG nRemaining = source.GetLength();
+    if (nRemaining > MAX_SOURCE_LENGTH) {
+        source.Close();
+        return RefuseTooLarge(strSrc);
+    }
+
+    CZipFile zip;
+    try {
+        CString strPwd;
+        if (!TakePassword(task, strPwd)) {
+            source.Close();
+            zip.Close();
+            ShowTaskError(TaskString(136), TaskString(117));
+            return TASK_ERROR;
+        }
+        BuildPasswordField(strPwd, zip.m_passwordField);
+        zip.Open(temp.Path());
+        EntryFileInfo info;
+        info.SetFromFile(source);
+        zip.BeginEntry(L"", info, 9, 8);
+    } catch (CException* e) {
+        CString strName = strDst;
+        if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
+            strName = ShownName(((CFileException*)e)->m_strFileName, temp.Path(), strDst);
+        e->Delete();
+        source.Abort();
+        zip.m_state.m_file.Abort();
+        return WriteFailure(strName);
+    }
+
+    std::unique_ptr<BYTE[]> buffer(new BYTE[TASK_CHUNK_SIZE]);
+    while (nRemaining != 0) {
+        UINT nPiece = nRemaining > TASK_CHUNK_SIZE ? TASK_CHUNK_SIZE : (UINT)nRemaining;
+        UINT nRead = 0;
+        try {
+            nRead = source.Read(buffer.get(), nPiece);
+            // A source that ends before its measured length would never
+            // finish the loop.
+            if (nRead == 0) AfxThrowFileException(CFileException::endOfFile, ERROR_HANDLE_EOF, strSrc);
+            zip.WriteEntryData(nRead, buffer.get());
+            nRemaining -= nRead;
+        } catch (CException* e) {
+            CString strName = strDst;
+            if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
+                strName = ShownName(((CFileException*)e)->m_strFileName, temp.Path(), strDst);
+            e->Delete();
+            buffer.reset();
+            source.Abort();
+            zip.m_state.m_file.Abort();
+            WriteFailure(strName);
+            RemoveTemp(temp.Path());
+            return TASK_ERROR;
+        }
+        if (IsTaskCancelled(task)) {
+            buffer.reset();
+            source.Abort();
+            zip.m_state.m_file.Abort();
+            return RemoveTemp(temp.Path()) ? TASK_CANCELLED : TASK_ERROR;
+        }
+        TaskPause(100);
+        ReportBytes(task, nRead);
+    }
+
+    buffer.reset();
+    source.Close();
+    try {
+        zip.Close();
+    } catch (CException* e) {
+        // The archive was not completed (Close aborted it): no success.
+        CString strName = strDst;
+        if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
+            strName = ShownName(((CFileException*)e)->m_strFileName, temp.Path(), strDst);
+        e->Delete();
+        WriteFailure(strName);
+        RemoveTemp(temp.Path());
+        return TASK_ERROR;
+    }
+    if (!PutInPlace(temp.Path(), strDst, TASK_COMPRESS, TaskString(117))) return TASK_ERROR;
+    temp.Keep();
+    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+    return TASK_OK;
+}
+
+}  // namespace
+
+int CFileTask::DoCompressDir(CString strSrc, CString strDst) {
+    return GuardHandler(TASK_COMPRESS, strSrc, [&]() -> int {
+        // Listed before anything is written: a folder compressed in place
+        // does not meet its new archives again.
+        std::vector<FolderEntry> entries;
+        ListFolder(strSrc, entries);
+
+        BOOL bReadOnly = FALSE;
+        if (!FindExisting(strDst, bReadOnly)) {
+            CreateDirectoryW(strDst, nullptr);  // a failure shows in the children
+        } else if (m_dwFlags & TF_ASK_FOLDER) {
+            switch (AskMergeFolder(*this, strDst)) {
+            case IDNO:
+                ReportBytes(*this, GetDirSize(FullPath(strSrc) + L"\\*.*"));
+                return TASK_SKIPPED;
+            case IDCANCEL:
+                ReportCancelled(*this);
+                return TASK_CANCELLED;
+            default:
+                break;
+            }
+        }
+
+        for (const FolderEntry& entry : entries) {
+            CString strChildSrc = strSrc + L"\\" + entry.strName;
+            CString strChildDst = strDst + L"\\" + entry.strName;
+            // The tree being built inside its own source is output, not input.
+            if (entry.bFolder && IsSamePath(strChildSrc, m_strDst)) continue;
+            int nResult = entry.bFolder ? DoCompressDir(strChildSrc, strChildDst)
+                                        : DoCompressFile(strChildSrc, strChildDst);
+            if (nResult != TASK_OK) return nResult;
+        }
+        SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+        return TASK_OK;
+    });
+}
+
+int CFileTask::DoCompressFile(CString strSrc, CString strDst) {
+    if (IsKvfFile(strSrc)) return DoCopyFile(strSrc, strDst);
+    return GuardHandler(TASK_COMPRESS, strSrc, [&] { return CompressOneFile(*this, strSrc, strDst); });
+}

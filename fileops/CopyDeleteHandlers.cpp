@@ -1,8 +1,174 @@
-// Placeholder handlers: until the real ones exist, these task types fail
-// as an unknown type does.
-#include "fileops/FileTask.h"
+// The copy and delete handlers of CFileTask.
+#include "fileops/HandlerSupport.h"
+#include "fileops/ProgressDlg.h"
+#include "fileops/TaskMessage.h"
+#include "framework/Win.h"
+#include <io.h>
+#include <shlobj.h>
+#include <sys/stat.h>
 
-int CFileTask::DoCopyFile(CString strSrc, CString strDst) { return TASK_ERROR; }
-int CFileTask::DoCopyDir(CString strSrc, CString strDst) { return TASK_ERROR; }
-int CFileTask::DoDeleteFile(CString strSrc, CString strDst) { return TASK_ERROR; }
-int CFileTask::DoDeleteDir(CString strSrc, CString strDst) { return TASK_ERROR; }
+namespace {
+
+int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
+    SetProgressNames(strSrc, strDst);
+    BOOL bReadOnly = FALSE;
+    BOOL bExists = FindExisting(strDst, bReadOnly);
+    ReportNames(task, strSrc, strDst);
+    ULONGLONG nLength = FoundLength(strSrc);
+
+    // A file copied onto itself (a folder compressed in place holds its
+    // archives) is already where it is to be: replacing it would destroy it.
+    if (bExists && IsSamePath(strSrc, strDst)) {
+        ReportBytes(task, nLength);
+        return TASK_OK;
+    }
+    // The system's copy gives no chance to cancel between files otherwise.
+    if (IsTaskCancelled(task)) return TASK_CANCELLED;
+
+    if (bExists && MustAskReplace(task.m_dwFlags, bReadOnly)) {
+        CFileCheckInfo existing, incoming;
+        BOOL bHaveExisting = GetFileCheckInfo(strDst, existing);
+        BOOL bHaveIncoming = GetFileCheckInfo(strSrc, incoming);
+        switch (AskReplaceFile(task, bReadOnly, bHaveExisting ? &existing : nullptr,
+                               bHaveIncoming ? &incoming : nullptr)) {
+        case IDNO:
+            ReportBytes(task, nLength);
+            return TASK_SKIPPED;
+        case IDCANCEL:
+            ReportCancelled(task);
+            return TASK_CANCELLED;
+        default:
+            break;
+        }
+    }
+
+    // The copy goes to a new file beside the target and takes the target's
+    // place only once it is complete: a failed copy leaves the old file.
+    CTempFileGuard temp(MakeTempSibling(strDst));
+    CopyProgressData data = {task.m_pfnProgress, task.m_pContext, 0};
+    BOOL bNeverCancel = FALSE;
+    if (!CopyFileExW(strSrc, temp.Path(), CopyProgressRoutine, &data, &bNeverCancel, COPY_FILE_FAIL_IF_EXISTS)) {
+        DWORD dwError = GetLastError();
+        RemoveTemp(temp.Path());
+        if (dwError == ERROR_REQUEST_ABORTED) return TASK_CANCELLED;
+        ShowTaskError(FailureText(TASK_COPY, strSrc, dwError), CopyCaption());
+        return TASK_ERROR;
+    }
+    if (bExists) {
+        if (!PutInPlace(temp.Path(), strDst, TASK_COPY, CopyCaption())) return TASK_ERROR;
+    } else if (!MoveFileExW(temp.Path(), strDst, 0)) {
+        // A target that appeared meanwhile is not replaced unasked.
+        DWORD dwError = GetLastError();
+        RemoveTemp(temp.Path());
+        ShowTaskError(FailureText(TASK_COPY, strDst, dwError), CopyCaption());
+        return TASK_ERROR;
+    }
+    temp.Keep();
+
+    // Chunks the system did not report (it may report none) still count.
+    if (nLength > data.nLast) ReportBytes(task, nLength - data.nLast);
+    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+    return TASK_OK;
+}
+
+}  // namespace
+
+int CFileTask::DoCopyFile(CString strSrc, CString strDst) {
+    return GuardHandler(TASK_COPY, strSrc, [&] { return CopyOneFile(*this, strSrc, strDst); });
+}
+
+int CFileTask::DoCopyDir(CString strSrc, CString strDst) {
+    return GuardHandler(TASK_COPY, strSrc, [&]() -> int {
+        // Listed before the target exists: a target inside the source is
+        // not copied into itself.
+        std::vector<FolderEntry> entries;
+        ListFolder(strSrc, entries);
+
+        BOOL bReadOnly = FALSE;
+        BOOL bExists = FindExisting(strDst, bReadOnly);
+        if (bExists && (m_dwFlags & TF_ASK_FOLDER)) {
+            switch (AskMergeFolder(*this, strDst)) {
+            case IDNO:
+                ReportBytes(*this, GetDirSize(FullPath(strSrc) + L"\\*.*"));
+                return TASK_SKIPPED;
+            case IDCANCEL:
+                ReportCancelled(*this);
+                return TASK_CANCELLED;
+            default:
+                break;
+            }
+        }
+        if (!bExists && !CreateDirectoryW(strDst, nullptr)) {
+            ShowTaskError(FailureText(TASK_COPY, strSrc, GetLastError()), TaskString(114));
+            return TASK_ERROR;
+        }
+
+        for (const FolderEntry& entry : entries) {
+            CString strChildSrc = strSrc + L"\\" + entry.strName;
+            CString strChildDst = strDst + L"\\" + entry.strName;
+            // The tree being built inside its own source is output, not input.
+            if (entry.bFolder && IsSamePath(strChildSrc, m_strDst)) continue;
+            int nResult = entry.bFolder ? DoCopyDir(strChildSrc, strChildDst) : DoCopyFile(strChildSrc, strChildDst);
+            if (nResult != TASK_OK) return nResult;
+        }
+        SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+        return TASK_OK;
+    });
+}
+
+int CFileTask::DoDeleteFile(CString strSrc, CString strDst) {
+    return GuardHandler(TASK_DELETE, strSrc, [&]() -> int {
+        if (IsTaskCancelled(*this)) return TASK_CANCELLED;
+        CFileFind finder;
+        if (!finder.FindFile(strSrc)) return TASK_ERROR;
+        finder.FindNextFile();
+        ULONGLONG nLength = finder.GetLength();
+        finder.Close();
+
+        try {
+            CFileStatus status;
+            if (CFile::GetStatus(strSrc, status)) {
+                status.m_attribute &= (BYTE)~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+                CFile::SetStatus(strSrc, status);
+            }
+            CFile::Remove(strSrc);
+        } catch (CFileException* e) {
+            CString strText = TaskString(1002) + e->m_strFileName + TaskString(129);
+            e->Delete();
+            ShowTaskError(strText, TaskString(115));
+            return TASK_ERROR;
+        }
+
+        TaskPause(100);
+        ReportBytes(*this, nLength);
+        SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)strSrc, nullptr);
+        return TASK_OK;
+    });
+}
+
+int CFileTask::DoDeleteDir(CString strSrc, CString strDst) {
+    return GuardHandler(TASK_DELETE, strSrc, [&]() -> int {
+        std::vector<FolderEntry> entries;
+        if (ListFolder(strSrc, entries) || GetFileAttributesW(strSrc) != INVALID_FILE_ATTRIBUTES) {
+            // A child that failed has shown its message; the others still go.
+            for (const FolderEntry& entry : entries) {
+                if (IsTaskCancelled(*this)) return TASK_CANCELLED;
+                CString strChild = strSrc + L"\\" + entry.strName;
+                int nResult = entry.bFolder ? DoDeleteDir(strChild, CString()) : DoDeleteFile(strChild, CString());
+                if (nResult == TASK_CANCELLED) return TASK_CANCELLED;
+            }
+            if (_wchmod(strSrc, _S_IWRITE) == -1) {
+                ShowTaskError(TaskString(126) + strSrc, TaskString(127));
+                return TASK_ERROR;
+            }
+            // A folder whose removal only became pending (something still
+            // holds it open) is still there: that is no success either.
+            if (!RemoveDirectoryW(strSrc) || GetFileAttributesW(strSrc) != INVALID_FILE_ATTRIBUTES) {
+                ShowTaskError(TaskString(1002) + strSrc + TaskString(129), TaskString(115));
+                return TASK_ERROR;
+            }
+        }
+        SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHW, (LPCWSTR)strSrc, nullptr);
+        return TASK_OK;
+    });
+}

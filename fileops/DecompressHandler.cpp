@@ -1,6 +1,240 @@
-// Placeholder handlers: until the real ones exist, these task types fail
-// as an unknown type does.
-#include "fileops/FileTask.h"
+// The decompress handlers of CFileTask: an archive whose password check
+// field is one of the drive's passwords is restored into a file named like
+// the archive without its kvf extension; other files are copied.
+#include "archive/UnzipFile.h"
+#include "archive/ZipException.h"
+#include "fileops/HandlerSupport.h"
+#include "fileops/PathFunctions.h"
+#include "fileops/ProgressDlg.h"
+#include "fileops/TaskMessage.h"
+#include "framework/Win.h"
+#include "password/KivPwd.h"
+#include "password/PwdDlg.h"
+#include <cstring>
+#include <memory>
+#include <shlobj.h>
 
-int CFileTask::DoDecompressDir(CString strSrc, CString strDst) { return TASK_ERROR; }
-int CFileTask::DoDecompressFile(CString strSrc, CString strDst) { return TASK_ERROR; }
+namespace {
+
+// The attribute bits of an entry that a restored file can carry.
+const BYTE RESTORABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_ARCHIVE;
+
+// The archive's check field as the reader keeps it, in the thread's ANSI
+// code page up to its first zero byte. The compress handler writes the
+// password's bytes, so this is the password itself.
+CString CheckString(const CUnzipFile& unzip) {
+    char field[17];
+    memcpy(field, unzip.m_passwordField, sizeof field);
+    field[16] = 0;
+    int nLength = (int)strlen(field);
+    if (nLength == 0) return CString();
+    WCHAR wide[17] = {0};
+    int n = MultiByteToWideChar(CP_THREAD_ACP, 0, field, nLength, wide, 16);
+    return CString(wide, n > 0 ? n : 0);
+}
+
+enum PasswordVerdict { PWD_MATCHES, PWD_FILE_DAMAGED, PWD_INVALID };
+
+// Every password ever set on the drive is tried, so archives written before
+// a change of password are still read.
+PasswordVerdict CheckPassword(const CString& strCheck) {
+    CPwdDlg dlg;
+    if (!dlg.PreparePasswordPath()) return PWD_FILE_DAMAGED;
+    CKivPwd store;
+    if (!store.LoadPwdFile(dlg.m_strPwdPath)) return PWD_FILE_DAMAGED;
+    return store.HasPwd(strCheck) ? PWD_MATCHES : PWD_INVALID;
+}
+
+int Refuse(UINT nText) {
+    ShowTaskError(TaskString(nText), TaskString(118));
+    return TASK_ERROR;
+}
+
+// An exception while the archive is read or the file written: a file error
+// names its file, anything else means the archive is not what it claims.
+int ReadFailure(CException* e, const CString& strTemp, const CString& strTarget) {
+    CString strText;
+    if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
+        strText = TaskString(1004) + ShownName(((CFileException*)e)->m_strFileName, strTemp, strTarget) +
+                  TaskString(125);
+    else
+        strText = TaskString(135);
+    e->Delete();
+    ShowTaskError(strText, TaskString(118));
+    return TASK_ERROR;
+}
+
+int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
+    if (task.m_pfnProgress) {
+        SetProgressNames(strSrc, strDst);
+        ReportNames(task, strSrc, strDst);
+    }
+    strDst = StripExtensionIf(strDst, L"kvf");
+
+    BOOL bReadOnly = FALSE;
+    if (FindExisting(strDst, bReadOnly) && MustAskReplace(task.m_dwFlags, bReadOnly)) {
+        CFileCheckInfo info;
+        BOOL bHaveExisting = GetFileCheckInfo(strDst, info);
+        CFileCheckInfo existing = info;
+        try {
+            // Not held open while the question waits.
+            CUnzipFile unzip(strSrc);
+            UnzipEntryInfo entry;
+            unzip.GetEntryInfo(&entry);
+            unzip.Close();
+            info.m_strName = GetFileNamePart(strDst);
+            info.m_nSize = entry.m_dwUncompressedSize;
+            info.m_bAttribute = (BYTE)entry.m_dwExternalAttr;
+            info.m_mtime = entry.m_time.GetTime();
+        } catch (CException* e) {
+            e->Delete();
+            return Refuse(135);
+        }
+        switch (AskReplaceFile(task, bReadOnly, bHaveExisting ? &existing : nullptr, &info)) {
+        case IDNO:
+            ReportBytes(task, FoundLength(strSrc));
+            return TASK_SKIPPED;
+        case IDCANCEL:
+            ReportCancelled(task);
+            return TASK_CANCELLED;
+        default:
+            break;
+        }
+    }
+
+    // The archive and its password are examined before anything is
+    // written, and the file is restored beside its target: the target is
+    // replaced only by a whole entry whose CRC matched. Declared first:
+    // removed after the files below are closed.
+    CTempFileGuard temp(MakeTempSibling(strDst));
+    CUnzipFile unzip;
+    UnzipEntryInfo entry;
+    DWORD nRemaining = 0;
+    try {
+        unzip.Open(strSrc);
+        unzip.GetEntryInfo(&entry);
+        nRemaining = entry.m_dwUncompressedSize;
+        unzip.OpenEntry();
+    } catch (CException* e) {
+        e->Delete();
+        return Refuse(135);
+    }
+
+    try {
+        switch (CheckPassword(CheckString(unzip))) {
+        case PWD_FILE_DAMAGED: return Refuse(136);
+        case PWD_INVALID: return Refuse(179);
+        default: break;
+        }
+    } catch (CException* e) {
+        return ReadFailure(e, temp.Path(), strDst);
+    }
+
+    CFile target;
+    if (!target.Open(temp.Path(), CFile::modeCreate | CFile::modeWrite)) return TASK_ERROR;
+
+    DWORD nLast = 0;
+    try {
+        std::unique_ptr<BYTE[]> buffer(new BYTE[TASK_CHUNK_SIZE]);
+        while (nRemaining != 0) {
+            UINT nPiece = nRemaining > TASK_CHUNK_SIZE ? TASK_CHUNK_SIZE : nRemaining;
+            UINT nRead = unzip.ReadEntryData(nPiece, buffer.get());
+            // An archive whose data ends before its recorded size would
+            // never finish the loop.
+            if (nRead == 0 || nRead > nRemaining) ThrowZipException(strSrc, ARC_BAD_ARCHIVE, false);
+            target.Write(buffer.get(), nRead);
+            nRemaining -= nRead;
+            if (IsTaskCancelled(task)) {
+                target.Abort();
+                unzip.m_state.m_file.Abort();
+                return RemoveTemp(temp.Path()) ? TASK_CANCELLED : TASK_ERROR;
+            }
+            TaskPause(100);
+            DWORD nOffset = unzip.GetReadOffset();
+            ReportBytes(task, (ULONGLONG)(DWORD)(nOffset - nLast));
+            nLast = nOffset;
+        }
+        // The CRC of the whole entry is checked here.
+        unzip.CloseEntry();
+        buffer.reset();
+        target.Close();
+    } catch (CException* e) {
+        target.Abort();
+        unzip.m_state.m_file.Abort();
+        return ReadFailure(e, temp.Path(), strDst);
+    }
+
+    // The entry's time and attributes go on the restored file before it
+    // takes the target's place; the time is written first, so a read-only
+    // entry still gets it.
+    try {
+        CFileStatus status;
+        if (!CFile::GetStatus(temp.Path(), status))
+            AfxThrowFileException(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND, temp.Path());
+        status.m_mtime = entry.m_time;
+        status.m_attribute = (BYTE)entry.m_dwExternalAttr & RESTORABLE_ATTRIBUTES;
+        CFile::SetStatus(temp.Path(), status);
+    } catch (CFileException* e) {
+        CString strText = TaskString(1004) + ShownName(e->m_strFileName, temp.Path(), strDst) + TaskString(129);
+        e->Delete();
+        unzip.m_state.m_file.Abort();
+        ShowTaskError(strText, TaskString(118));
+        return TASK_ERROR;
+    }
+
+    DWORD nLength = unzip.m_state.m_file.IsOpen() ? (DWORD)unzip.m_state.m_file.GetLength() : 0;
+    DWORD nDelta = nLength - nLast;
+    unzip.Close();
+    TaskPause(100);
+    if (nDelta != 0) ReportBytes(task, nDelta);
+
+    if (!PutInPlace(temp.Path(), strDst, TASK_DECOMPRESS, TaskString(118))) return TASK_ERROR;
+    temp.Keep();
+    SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+    return TASK_OK;
+}
+
+}  // namespace
+
+int CFileTask::DoDecompressDir(CString strSrc, CString strDst) {
+    return GuardHandler(TASK_DECOMPRESS, strSrc, [&]() -> int {
+        // Listed before anything is written: a folder decompressed in place
+        // does not meet its restored files again.
+        std::vector<FolderEntry> entries;
+        ListFolder(strSrc, entries);
+
+        BOOL bReadOnly = FALSE;
+        if (!FindExisting(strDst, bReadOnly)) {
+            CreateDirectoryW(strDst, nullptr);  // a failure shows in the children
+        } else if (m_dwFlags & TF_ASK_FOLDER) {
+            switch (AskMergeFolder(*this, strDst)) {
+            case IDNO:
+                ReportBytes(*this, GetDirSize(FullPath(strSrc) + L"\\*.*"));
+                return TASK_SKIPPED;
+            case IDCANCEL:
+                ReportCancelled(*this);
+                return TASK_CANCELLED;
+            default:
+                break;
+            }
+        }
+
+        for (const FolderEntry& entry : entries) {
+            CString strChildSrc = strSrc + L"\\" + entry.strName;
+            CString strChildDst = strDst + L"\\" + entry.strName;
+            // The tree being built inside its own source is output, not input.
+            if (entry.bFolder && IsSamePath(strChildSrc, m_strDst)) continue;
+            int nResult = entry.bFolder ? DoDecompressDir(strChildSrc, strChildDst)
+                                        : DoDecompressFile(strChildSrc, strChildDst);
+            if (nResult != TASK_OK) return nResult;
+        }
+        SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+        return TASK_OK;
+    });
+}
+
+int CFileTask::DoDecompressFile(CString strSrc, CString strDst) {
+    if (!IsKvfFile(strSrc)) return DoCopyFile(strSrc, strDst);
+    return GuardHandler(TASK_DECOMPRESS, strSrc, [&] { return DecompressOneFile(*this, strSrc, strDst); });
+}

@@ -1,0 +1,221 @@
+#include "fileops/HandlerSupport.h"
+#include "fileops/TaskMessage.h"
+#include "fileops/TaskThread.h"
+#include "framework/Win.h"
+#include <atomic>
+
+namespace {
+
+std::atomic<ULONGLONG> g_nPauses{0};
+std::atomic<LONGLONG> g_nPauseTicks{0};
+
+LONGLONG Ticks() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+}  // namespace
+
+DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER TotalFileSize, LARGE_INTEGER TotalBytesTransferred,
+                                   LARGE_INTEGER StreamSize, LARGE_INTEGER StreamBytesTransferred,
+                                   DWORD dwStreamNumber, DWORD dwCallbackReason, HANDLE hSourceFile,
+                                   HANDLE hDestinationFile, LPVOID lpData) {
+    if (dwCallbackReason != CALLBACK_CHUNK_FINISHED) return PROGRESS_CONTINUE;
+    CopyProgressData* pData = (CopyProgressData*)lpData;
+    if (!pData) return PROGRESS_CONTINUE;
+    CFileTaskThread* pBatch = (CFileTaskThread*)pData->pContext;
+    if (pBatch && pBatch->m_bCancel) return PROGRESS_CANCEL;
+    ULONGLONG nTotal = (ULONGLONG)TotalBytesTransferred.QuadPart;
+    ULONGLONG nIncrement = nTotal - pData->nLast;
+    pData->nLast = nTotal;
+    TaskPause(100);
+    if (pData->pfnProgress) pData->pfnProgress(TPC_BYTES, &nIncrement, pData->pContext);
+    return PROGRESS_CONTINUE;
+}
+
+void TaskPause(DWORD dwMilliseconds) {
+    LONGLONG t0 = Ticks();
+    Sleep(dwMilliseconds);
+    g_nPauseTicks += Ticks() - t0;
+    ++g_nPauses;
+}
+
+void GetTaskPauseTotals(ULONGLONG& nPauses, double& dSeconds) {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    nPauses = g_nPauses;
+    dSeconds = (double)g_nPauseTicks / (double)f.QuadPart;
+}
+
+void ResetTaskPauseTotals() {
+    g_nPauses = 0;
+    g_nPauseTicks = 0;
+}
+
+void ReportBytes(CFileTask& task, ULONGLONG nBytes) {
+    if (task.m_pfnProgress) task.m_pfnProgress(TPC_BYTES, &nBytes, task.m_pContext);
+}
+
+void ReportNames(CFileTask& task, const CString& strSrc, const CString& strDst) {
+    if (!task.m_pfnProgress) return;
+    const CString* names[2] = {&strSrc, &strDst};
+    task.m_pfnProgress(TPC_NAMES, names, task.m_pContext);
+}
+
+void ReportCancelled(CFileTask& task) {
+    if (task.m_pfnProgress) task.m_pfnProgress(TPC_CANCELLED, nullptr, task.m_pContext);
+}
+
+BOOL IsTaskCancelled(const CFileTask& task) {
+    const CFileTaskThread* pBatch = (const CFileTaskThread*)task.m_pContext;
+    return pBatch && pBatch->m_bCancel;
+}
+
+BOOL ListFolder(const CString& strFolder, std::vector<FolderEntry>& entries) {
+    entries.clear();
+    CFileFind finder;
+    BOOL bMore = finder.FindFile(strFolder + L"\\*.*");
+    if (!bMore) return FALSE;
+    while (bMore) {
+        bMore = finder.FindNextFile();
+        if (finder.IsDots()) continue;
+        entries.push_back(FolderEntry{finder.GetFileName(), finder.IsDirectory()});
+    }
+    finder.Close();
+    return TRUE;
+}
+
+CString FullPath(const CString& strPath) {
+    DWORD n = GetFullPathNameW(strPath, 0, nullptr, nullptr);
+    if (n == 0) return strPath;
+    CString strFull;
+    LPWSTR p = strFull.GetBuffer((int)n);
+    DWORD got = GetFullPathNameW(strPath, n, p, nullptr);
+    strFull.ReleaseBuffer(got > 0 && got < n ? (int)got : 0);
+    return strFull.IsEmpty() ? strPath : strFull;
+}
+
+BOOL IsSamePath(const CString& strA, const CString& strB) {
+    return FullPath(strA).CompareNoCase(FullPath(strB)) == 0;
+}
+
+ULONGLONG FoundLength(const CString& strPath) {
+    CFileFind finder;
+    if (!finder.FindFile(strPath)) return 0;
+    finder.FindNextFile();
+    ULONGLONG n = finder.IsDirectory() ? 0 : finder.GetLength();
+    finder.Close();
+    return n;
+}
+
+BOOL FindExisting(const CString& strPath, BOOL& bReadOnly) {
+    bReadOnly = FALSE;
+    CFileFind finder;
+    if (!finder.FindFile(strPath)) return FALSE;
+    finder.FindNextFile();
+    bReadOnly = finder.IsReadOnly();
+    finder.Close();
+    return TRUE;
+}
+
+BOOL MustAskReplace(DWORD dwFlags, BOOL bReadOnly) {
+    if (bReadOnly) return (dwFlags & (TF_ASK_FILE | TF_ASK_READONLY)) != 0;
+    return (dwFlags & TF_ASK_FILE) != 0;
+}
+
+int AskReplaceFile(CFileTask& task, BOOL bReadOnly, const CFileCheckInfo* pExisting,
+                   const CFileCheckInfo* pIncoming) {
+    CFilesCheckDlg dlg(!(task.m_dwFlags & TF_MULTIPLE));
+    if (pExisting) dlg.SetExistingFile(*pExisting);
+    if (pIncoming) dlg.SetNewFile(*pIncoming);
+    int nResult = (int)dlg.DoModal();
+    if (nResult == IDYESTOALL)
+        task.m_dwFlags &= bReadOnly ? ~(DWORD)(TF_ASK_FILE | TF_ASK_READONLY) : ~(DWORD)TF_ASK_FILE;
+    else if (nResult == -1)
+        nResult = IDCANCEL;
+    return nResult;
+}
+
+int AskMergeFolder(CFileTask& task, const CString& strFolder) {
+    CDirCheckDlg dlg;
+    dlg.m_strFolder = strFolder;
+    int nResult = (int)dlg.DoModal();
+    if (nResult == IDYESTOALL)
+        task.m_dwFlags &= ~(DWORD)TF_ASK_FOLDER;
+    else if (nResult == -1)
+        nResult = IDCANCEL;
+    return nResult;
+}
+
+CString MakeTempSibling(const CString& strTarget) {
+    static std::atomic<unsigned> s_nSerial{0};
+    int nSlash = strTarget.ReverseFind(L'\\');
+    CString strFolder = nSlash >= 0 ? strTarget.Left(nSlash + 1) : CString();
+    CString strPath;
+    for (int nTry = 0; nTry < 0x10000; ++nTry) {
+        CString strName;
+        strName.Format(L"~kiv%04lx%04x.tmp", GetCurrentProcessId() & 0xFFFF, (++s_nSerial) & 0xFFFF);
+        strPath = strFolder + strName;
+        if (GetFileAttributesW(strPath) == INVALID_FILE_ATTRIBUTES) break;
+    }
+    return strPath;
+}
+
+BOOL RemoveTemp(const CString& strTemp) {
+    if (strTemp.IsEmpty()) return TRUE;
+    DWORD dwAttr = GetFileAttributesW(strTemp);
+    if (dwAttr == INVALID_FILE_ATTRIBUTES) return TRUE;
+    if (dwAttr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(strTemp, dwAttr & ~FILE_ATTRIBUTE_READONLY);
+    return DeleteFileW(strTemp) || GetFileAttributesW(strTemp) == INVALID_FILE_ATTRIBUTES;
+}
+
+BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption) {
+    DWORD dwOldAttr = GetFileAttributesW(strTarget);
+    if (dwOldAttr != INVALID_FILE_ATTRIBUTES && !ResetFileAttributes(strTarget, op, FALSE)) {
+        RemoveTemp(strTemp);
+        return FALSE;
+    }
+    if (MoveFileExW(strTemp, strTarget, MOVEFILE_REPLACE_EXISTING)) return TRUE;
+    DWORD dwError = GetLastError();
+    if (dwOldAttr != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(strTarget, dwOldAttr);
+    RemoveTemp(strTemp);
+    ShowTaskError(FailureText(op, strTarget, dwError), strCaption);
+    return FALSE;
+}
+
+CString ShownName(const CString& strName, const CString& strTemp, const CString& strTarget) {
+    if (strName.IsEmpty() || (!strTemp.IsEmpty() && IsSamePath(strName, strTemp))) return strTarget;
+    return strName;
+}
+
+CString FailureText(DWORD op, const CString& strName, DWORD dwError) {
+    switch (dwError) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_USER_MAPPED_FILE:
+        return TaskString(1000 + op) + strName + TaskString(129);
+    default:
+        return TaskString(1000 + op) + strName + TaskString(125);
+    }
+}
+
+CString CopyCaption() {
+    CString strCaption = TaskString(116);
+    return strCaption.IsEmpty() ? TaskString(121) : strCaption;
+}
+
+CString TaskCaption(DWORD op) {
+    switch (op) {
+    case TASK_COPY: return CopyCaption();
+    case TASK_DELETE: return TaskString(115);
+    case TASK_COMPRESS: return TaskString(117);
+    default: return TaskString(118);
+    }
+}
+
+int HandlerFailure(DWORD op, const CString& strName) {
+    ShowTaskError(TaskString(1000 + op) + strName + TaskString(125), TaskCaption(op));
+    return TASK_ERROR;
+}

@@ -1,0 +1,125 @@
+// What the copy, delete, compress and decompress handlers share: progress
+// reports, the pauses, folder listings, the replace question, and writing a
+// replacement beside its target before the target is touched.
+#pragma once
+#include "fileops/FileTask.h"
+#include "fileops/CheckDlgs.h"
+#include <new>
+#include <vector>
+
+// The user data of CopyProgressRoutine, on DoCopyFile's stack for one copy.
+struct CopyProgressData {
+    TaskProgressProc pfnProgress;  // the task's callback; may be null
+    void* pContext;                // the batch, whose m_bCancel is read
+    ULONGLONG nLast;               // bytes of this file reported so far
+};
+
+// CopyFileExW's progress routine: at every finished chunk, PROGRESS_CANCEL
+// once the batch was cancelled, else a 100 ms pause and the increment since
+// the last chunk reported as TPC_BYTES. Other reasons: PROGRESS_CONTINUE.
+DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER TotalFileSize, LARGE_INTEGER TotalBytesTransferred,
+                                   LARGE_INTEGER StreamSize, LARGE_INTEGER StreamBytesTransferred,
+                                   DWORD dwStreamNumber, DWORD dwCallbackReason, HANDLE hSourceFile,
+                                   HANDLE hDestinationFile, LPVOID lpData);
+
+// The handlers' pauses (per piece, per deleted file, per copied chunk):
+// they keep the interface and the drive responsive. Each one is counted
+// with the time it really took, so a measurement can leave them out.
+void TaskPause(DWORD dwMilliseconds);
+void GetTaskPauseTotals(ULONGLONG& nPauses, double& dSeconds);
+void ResetTaskPauseTotals();
+
+// Progress reports through the task's callback; nothing when it has none.
+void ReportBytes(CFileTask& task, ULONGLONG nBytes);
+void ReportNames(CFileTask& task, const CString& strSrc, const CString& strDst);
+void ReportCancelled(CFileTask& task);
+// The batch's cancel flag (the task's context); FALSE without a batch.
+BOOL IsTaskCancelled(const CFileTask& task);
+
+// One entry of a folder, "." and ".." left out.
+struct FolderEntry {
+    CString strName;
+    BOOL bFolder;
+};
+// The whole listing of strFolder + "\*.*", taken before the caller changes
+// anything in the folder, so what a pass creates there is not met again.
+// FALSE when the listing cannot be opened at all.
+BOOL ListFolder(const CString& strFolder, std::vector<FolderEntry>& entries);
+
+// The full path (GetFullPathNameW); the path itself when that fails.
+CString FullPath(const CString& strPath);
+// Both paths name the same file: full paths compared without letter case.
+BOOL IsSamePath(const CString& strA, const CString& strB);
+// The length of the file found at the path; 0 when there is none.
+ULONGLONG FoundLength(const CString& strPath);
+
+// Looks the path up: FALSE when nothing is there; else bReadOnly tells
+// whether it carries the read-only attribute.
+BOOL FindExisting(const CString& strPath, BOOL& bReadOnly);
+// Whether an existing target is to be asked about under the task's flags.
+BOOL MustAskReplace(DWORD dwFlags, BOOL bReadOnly);
+// The file confirmation's answer applied to the task: Yes to All clears
+// TF_ASK_FILE (and TF_ASK_READONLY for a read-only target). A window that
+// could not be shown counts as Cancel: nothing is replaced unasked.
+int AskReplaceFile(CFileTask& task, BOOL bReadOnly, const CFileCheckInfo* pExisting,
+                   const CFileCheckInfo* pIncoming);
+// The folder confirmation; Yes to All clears TF_ASK_FOLDER.
+int AskMergeFolder(CFileTask& task, const CString& strFolder);
+
+// An unused name in the target's folder. A replacement is written there and
+// put in the target's place only once it is complete, so a failure or a
+// cancel leaves an existing target as it was.
+CString MakeTempSibling(const CString& strTarget);
+// Removes a temporary file; FALSE when it is still there.
+BOOL RemoveTemp(const CString& strTemp);
+// Puts a finished temporary file in the target's place: an existing target
+// first loses its read-only, hidden and system attributes
+// (ResetFileAttributes, op only picks its message), then is replaced. On a
+// failure the message is shown (for the move: string 1000 + op + the
+// target + string 129 under strCaption), the target keeps its attributes,
+// the temporary file is removed, and the result is FALSE.
+BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption);
+// The name to show for a file named in an exception: the target for its
+// temporary file, the target as well when the exception names none.
+CString ShownName(const CString& strName, const CString& strTemp, const CString& strTarget);
+
+// String 1000 + op + name + string 129 when the error says the file is in
+// use or not accessible, else + string 125 (full or removed disk).
+CString FailureText(DWORD op, const CString& strName, DWORD dwError);
+// The caption of a failed copy: string 116 when the table holds it, else
+// 121, which already titles the copy handler's other failures.
+CString CopyCaption();
+
+// The caption of an operation's error box: 116 (or 121) copy, 115 delete,
+// 117 compress, 118 decompress.
+CString TaskCaption(DWORD op);
+
+// A temporary file that is removed when the scope is left, unless Keep was
+// called (after it was put in its target's place). Declared before the
+// objects that hold the file open, so they close it first.
+class CTempFileGuard {
+public:
+    explicit CTempFileGuard(const CString& strPath) : m_strPath(strPath), m_bKeep(FALSE) {}
+    ~CTempFileGuard() { if (!m_bKeep) RemoveTemp(m_strPath); }
+    const CString& Path() const { return m_strPath; }
+    void Keep() { m_bKeep = TRUE; }
+
+private:
+    CString m_strPath;
+    BOOL m_bKeep;
+};
+
+// The last resort of every handler: an exception that its own steps did not
+// handle ends the task with string 1000 + op + the name + string 125 under
+// the operation's caption, and TASK_ERROR; nothing leaves a handler.
+int HandlerFailure(DWORD op, const CString& strName);
+template <class Body>
+int GuardHandler(DWORD op, const CString& strName, Body body) {
+    try {
+        return body();
+    } catch (CException* e) {
+        e->Delete();
+    } catch (const std::bad_alloc&) {
+    }
+    return HandlerFailure(op, strName);
+}

@@ -1,0 +1,438 @@
+// The compress and decompress handlers: a tree through two batches and
+// back, the replace questions, the refusals that must leave nothing behind,
+// cancel, a full drive, the password history and work in place.
+#include "app/KIVApp.h"
+#include "archive/UnzipFile.h"
+#include "fileops/PathFunctions.h"
+#include "tests/win/HandlerTestSupport.h"
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+
+using namespace ht;
+
+namespace {
+
+// The application object: its drive folder tells the handlers where the
+// password file is (e:\KIV\KIV.pwd).
+struct DriveApp : CKIVApp {
+    DriveApp() { m_strDrivePath = L"E:"; }
+} theApp;
+
+const size_t kBig = 3 * 1024 * 1024 + 12345;  // seven pieces
+
+std::string ArchiveOf(const std::string& data, const char* pwd, const CString& scratch) {
+    WriteArchive(scratch, data, pwd);
+    std::string bytes = ReadAll(scratch);
+    DeleteFileW(scratch);
+    return bytes;
+}
+
+CString CheckFieldOf(const CString& archive) {
+    CUnzipFile unzip(archive);
+    unzip.OpenEntry();
+    return CString((const char*)unzip.m_passwordField);
+}
+
+// Answers the replace questions in turn from a list; later ones get Yes.
+void AnswerInTurn(Answers& a, const std::vector<int>& answers) {
+    auto next = std::make_shared<size_t>(0);
+    a.answerer.OnDialog(kFileReplace, nullptr, [answers, next](HWND, const DialogInfo&) {
+        return *next < answers.size() ? answers[(*next)++] : IDOK;
+    });
+}
+
+// Raises the batch's cancel flag at the first piece the task reports.
+int CancelAtFirstPiece(int nCode, void* pData, void* pContext) {
+    if (nCode == TPC_BYTES) ((CFileTaskThread*)pContext)->m_bCancel = 1;
+    return CFileTaskThread::FileTaskProgressCallback(nCode, pData, pContext);
+}
+
+}  // namespace
+
+TEST(CompressHandlersTest, TreeRoundTripsThroughTwoBatches) {
+    RunWithTimeout(180000, "round trip", [] {
+        DrivePassword pwd({L"first1pw"});
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString src = dir.File(L"src"), packed = dir.File(L"packed"), restored = dir.File(L"restored");
+        MakeDir(src);
+        MakeDir(src + L"\\sub");
+        MakeDir(src + L"\\sub\\deeper");
+        MakeDir(src + L"\\empty dir");
+        std::map<CString, std::string> files = {
+            {L"\\plain.txt", MakeText(5000, 1)},
+            {L"\\empty.bin", ""},
+            {L"\\big file.bin", MakeRandom(1300000, 2)},
+            {L"\\\u53ea\u8bfb.txt", "read-only text"},
+            {L"\\sub\\hidden file.dat", MakeText(70000, 3)},
+            {L"\\sub\\deeper\\\u4e2d\u6587 \u540d\u5b57.txt", MakeText(600000, 4)},
+            {L"\\sub\\deeper\\system.sys", "sys"},
+        };
+        std::map<CString, DWORD> attrs = {
+            {L"\\\u53ea\u8bfb.txt", FILE_ATTRIBUTE_READONLY},
+            {L"\\sub\\hidden file.dat", FILE_ATTRIBUTE_HIDDEN},
+            {L"\\sub\\deeper\\system.sys", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        };
+        int nDay = 1;
+        for (const auto& f : files) PutFile(src + f.first, f.second, attrs[f.first], nDay++);
+        // An archive among the sources is copied as it is.
+        std::string inner = ArchiveOf("inner content", "first1pw", dir.File(L"scratch"));
+        PutFile(src + L"\\inner.txt.kvf", inner);
+        PutFile(dir.File(L"loose file.txt"), "loose");
+
+        BatchRun pack = RunBatch({{src, packed, TASK_COMPRESS},
+                                  {dir.File(L"loose file.txt"), packed + L"\\loose file.txt", TASK_COMPRESS}});
+        EXPECT_EQ(pack.nStart, IDOK);
+        EXPECT_EQ(pack.results, (std::vector<int>{TASK_OK, TASK_OK}));
+        EXPECT_EQ(pack.nDone, pack.nTotal);
+        for (const auto& f : files) EXPECT_TRUE(Exists(packed + f.first + L".kvf")) << U8(f.first);
+        EXPECT_EQ(ReadAll(packed + L"\\inner.txt.kvf"), inner);
+        EXPECT_FALSE(Exists(packed + L"\\inner.txt.kvf.kvf"));
+        EXPECT_TRUE(Exists(packed + L"\\empty dir"));
+        EXPECT_EQ(U8(CheckFieldOf(packed + L"\\plain.txt.kvf")), "first1pw");
+
+        BatchRun unpack = RunBatch({{packed, restored, TASK_DECOMPRESS}});
+        EXPECT_EQ(unpack.nStart, IDOK);
+        EXPECT_EQ(unpack.results, (std::vector<int>{TASK_OK}));
+        EXPECT_EQ(unpack.nDone, unpack.nTotal);
+        for (const auto& f : files) {
+            SCOPED_TRACE(U8(f.first));
+            Facts before = FactsOf(src + f.first), after = FactsOf(restored + f.first);
+            ASSERT_TRUE(after.found);
+            EXPECT_TRUE(after.bytes == before.bytes);
+            EXPECT_EQ(after.mtime, before.mtime);
+            EXPECT_EQ(after.attrs, before.attrs);
+        }
+        EXPECT_EQ(FactsOf(restored + L"\\inner.txt").bytes, "inner content");
+        EXPECT_EQ(FactsOf(restored + L"\\loose file.txt").bytes, "loose");
+        EXPECT_TRUE(Exists(restored + L"\\empty dir"));
+        EXPECT_EQ(CountTemps(dir.Path()), 0);
+        EXPECT_TRUE(a.Boxes().empty()) << U8(a.Boxes()[0].AllText());
+    });
+}
+
+TEST(CompressHandlersTest, ReplaceQuestionsAnsweredEachWay) {
+    struct Row {
+        std::vector<int> answers;
+        bool readOnlyLast;
+        size_t questions;
+        std::vector<int> results;
+        std::vector<bool> replaced;
+    };
+    const Row rows[] = {
+        {{IDNO, IDOK, IDOK}, false, 3, {TASK_SKIPPED, TASK_OK, TASK_OK}, {false, true, true}},
+        {{IDOK, IDCANCEL}, false, 2, {TASK_OK, TASK_CANCELLED}, {true, false, false}},
+        {{IDYESTOALL}, false, 1, {TASK_OK, TASK_OK, TASK_OK}, {true, true, true}},
+        // Yes to All on a plain target still asks about a read-only one.
+        {{IDYESTOALL, IDOK}, true, 2, {TASK_OK, TASK_OK, TASK_OK}, {true, true, true}},
+    };
+    RunWithTimeout(300000, "replace questions", [&] {
+        DrivePassword pwd({L"answer12"});
+        for (int type : {TASK_COMPRESS, TASK_DECOMPRESS}) {
+            for (const Row& row : rows) {
+                SCOPED_TRACE(testing::Message() << "type " << type << " answers " << row.answers.size()
+                                                << " read-only " << row.readOnlyLast);
+                Answers a;
+                AnswerInTurn(a, row.answers);
+                a.Finish();
+                TempDir dir(L"E:\\");
+                MakeDir(dir.File(L"out"));
+                std::vector<TaskSpec> specs;
+                std::vector<CString> targets;
+                for (LPCTSTR name : {L"a.txt", L"b.txt", L"c.txt"}) {
+                    CString source = dir.File(name), target = dir.File(L"out\\") + name;
+                    std::string data = "new " + U8(CString(name));
+                    if (type == TASK_COMPRESS) {
+                        PutFile(source, data);
+                        specs.push_back({source, target, type});
+                        targets.push_back(target + L".kvf");
+                    } else {
+                        WriteArchive(source + L".kvf", data, "answer12");
+                        specs.push_back({source + L".kvf", target + L".kvf", type});
+                        targets.push_back(target);
+                    }
+                }
+                for (size_t i = 0; i < targets.size(); ++i)
+                    PutFile(targets[i], "OLD", i == 2 && row.readOnlyLast ? FILE_ATTRIBUTE_READONLY : 0);
+
+                BatchRun run = RunBatch(specs);
+                EXPECT_EQ(run.results, row.results);
+                bool allOk = run.results == std::vector<int>{TASK_OK, TASK_OK, TASK_OK};
+                EXPECT_EQ(run.nStart, allOk ? IDOK : IDCANCEL);
+                EXPECT_EQ(a.Boxes().size(), row.questions);
+                for (size_t i = 0; i < targets.size(); ++i) {
+                    std::string now = ReadAll(targets[i]);
+                    bool isNew = now != "OLD";
+                    EXPECT_EQ(isNew, row.replaced[i]) << i;
+                    if (isNew && type == TASK_DECOMPRESS) {
+                        EXPECT_EQ(now, "new " + U8(GetFileNamePart(targets[i])));
+                    }
+                    if (isNew && type == TASK_COMPRESS) {
+                        EXPECT_EQ(now.substr(0, 10), "BRIVON KIV");
+                    }
+                    SetFileAttributesW(targets[i], FILE_ATTRIBUTE_NORMAL);
+                }
+                EXPECT_EQ(CountTemps(dir.Path()), 0);
+            }
+        }
+    });
+}
+
+TEST(CompressHandlersTest, RefusedArchivesLeaveNothingBehind) {
+    struct Row {
+        const char* what;
+        std::function<std::string(const CString& scratch)> make;
+        bool noPasswordFile;
+        LPCTSTR text;
+    };
+    std::string data = MakeText(300000, 9);
+    const Row rows[] = {
+        {"wrong password", [&](const CString& s) { return ArchiveOf(data, "stranger9", s); }, false,
+         L"Invalid password."},
+        {"not an archive", [&](const CString&) { return data; }, false, L"Unkonwn file format."},
+        {"flipped data byte",
+         [&](const CString& s) {
+             std::string b = ArchiveOf(data, "refuse12", s);
+             b[65 + (b.size() - 65 - 100) / 2] ^= 0x5A;
+             return b;
+         },
+         false, L"Unkonwn file format."},
+        {"truncated", [&](const CString& s) { std::string b = ArchiveOf(data, "refuse12", s);
+             return b.substr(0, b.size() / 2);
+         }, false,
+         L"Unkonwn file format."},
+        {"no password file", [&](const CString& s) { return ArchiveOf(data, "refuse12", s); }, true,
+         L"Password file damaged, Please create new password."},
+    };
+    RunWithTimeout(300000, "refusals", [&] {
+        for (const Row& row : rows) {
+            for (bool existing : {false, true}) {
+                SCOPED_TRACE(testing::Message() << row.what << (existing ? ", existing target" : ""));
+                DrivePassword pwd(row.noPasswordFile ? std::vector<CString>{} : std::vector<CString>{L"refuse12"});
+                Answers a;
+                a.Finish();
+                TempDir dir(L"E:\\");
+                CString archive = dir.File(L"doc.txt.kvf"), target = dir.File(L"out\\doc.txt");
+                MakeDir(dir.File(L"out"));
+                PutFile(archive, row.make(dir.File(L"scratch")));
+                if (existing) PutFile(target, "KEEP", FILE_ATTRIBUTE_READONLY);
+
+                DirectTask t(TASK_DECOMPRESS, TF_DEFAULT);
+                EXPECT_EQ(t.task.DoDecompressFile(archive, target + L".kvf"), TASK_ERROR);
+                std::vector<DialogInfo> boxes = a.Boxes();
+                ASSERT_FALSE(boxes.empty());
+                const DialogInfo& box = boxes.back();
+                EXPECT_EQ(U8(box.caption), "Error Decompressing File or Folder");
+                EXPECT_TRUE(box.HasText(row.text)) << U8(box.AllText());
+                Facts f = FactsOf(target);
+                EXPECT_EQ(f.found, existing);
+                if (existing) {
+                    EXPECT_EQ(f.bytes, "KEEP");
+                    EXPECT_EQ(f.attrs, (DWORD)FILE_ATTRIBUTE_READONLY);
+                    SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
+                }
+                EXPECT_EQ(CountTemps(dir.Path()), 0);
+                EXPECT_TRUE(Exists(archive));
+            }
+        }
+    });
+}
+
+TEST(CompressHandlersTest, CompressRefusals) {
+    struct Row {
+        const char* what;
+        std::vector<CString> passwords;  // empty: no password file
+        bool emptyLine;
+        ULONGLONG sparseLength;  // 0: a small source
+        LPCTSTR text;
+    };
+    const Row rows[] = {
+        {"no password file", {}, false, 0, L"Password file damaged, Please create new password."},
+        {"empty current password", {}, true, 0, L"Password file damaged, Please create new password."},
+        {"4 GiB source", {L"huge1234"}, false, 0x100000000ull, L"4 GB"},
+    };
+    RunWithTimeout(120000, "compress refusals", [&] {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            DrivePassword pwd(row.passwords);
+            if (row.emptyLine) WriteAll(DrivePassword::Path(), "\n");
+            Answers a;
+            a.Finish();
+            TempDir dir(L"E:\\");
+            CString source = dir.File(L"src.bin");
+            PutFile(source, "small");
+            if (row.sparseLength) {
+                HANDLE h = CreateFileW(source, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+                ASSERT_NE(h, INVALID_HANDLE_VALUE);
+                LARGE_INTEGER at;
+                at.QuadPart = (LONGLONG)row.sparseLength;
+                ASSERT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+                CloseHandle(h);
+            }
+            DirectTask t(TASK_COMPRESS, TF_DEFAULT);
+            EXPECT_EQ(t.task.DoCompressFile(source, source), TASK_ERROR);
+            std::vector<DialogInfo> boxes = a.Boxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(U8(boxes[0].caption), "Error Compressing File or Folder");
+            EXPECT_TRUE(boxes[0].HasText(row.text)) << U8(boxes[0].AllText());
+            EXPECT_FALSE(Exists(source + L".kvf"));
+            EXPECT_EQ(CountTemps(dir.Path()), 0);
+            EXPECT_TRUE(t.task.m_strPassword.IsEmpty());
+            DeleteFileW(source);
+        }
+    });
+}
+
+TEST(CompressHandlersTest, CancelInALargeFileStopsTheBatch) {
+    RunWithTimeout(120000, "cancel", [] {
+        DrivePassword pwd({L"cancel12"});
+        for (int type : {TASK_COMPRESS, TASK_DECOMPRESS}) {
+            SCOPED_TRACE(type);
+            Answers a;
+            a.Finish();
+            TempDir dir(L"E:\\");
+            CString big = dir.File(L"big.bin"), small = dir.File(L"small.bin");
+            std::string bigData = MakeRandom(kBig, 5);
+            CString bigOut, smallOut;
+            if (type == TASK_COMPRESS) {
+                PutFile(big, bigData);
+                PutFile(small, "small");
+                bigOut = big + L".kvf";
+                smallOut = small + L".kvf";
+            } else {
+                WriteArchive(big + L".kvf", bigData, "cancel12");
+                WriteArchive(small + L".kvf", "small", "cancel12");
+                bigOut = big;
+                smallOut = small;
+                big += L".kvf";
+                small += L".kvf";
+            }
+            std::string bigBefore = ReadAll(big);
+            BatchRun run = RunBatch({{big, big, type}, {small, small, type}}, [](CFileTaskThread& b) {
+                b.m_arrTasks[0].m_pfnProgress = &CancelAtFirstPiece;
+            });
+            EXPECT_EQ(run.nStart, IDCANCEL);
+            EXPECT_EQ(run.results, (std::vector<int>{TASK_CANCELLED}));
+            EXPECT_FALSE(Exists(bigOut));
+            EXPECT_FALSE(Exists(smallOut));
+            EXPECT_TRUE(ReadAll(big) == bigBefore);
+            EXPECT_EQ(CountTemps(dir.Path()), 0);
+            EXPECT_TRUE(a.Boxes().empty());
+        }
+    });
+}
+
+TEST(CompressHandlersTest, FullDriveKeepsTheExistingTarget) {
+    const char* drive = getenv("KIV_FULL_DRIVE");
+    if (!drive || !*drive) GTEST_SKIP() << "KIV_FULL_DRIVE is not set";
+    RunWithTimeout(180000, "full drive", [&] {
+        DrivePassword pwd({L"fulldisk1"});
+        CString full = CString(drive) + L"\\";
+        TempDir dir(L"E:\\");
+        std::string bigData = MakeRandom(kBig, 6);
+        struct Case {
+            int type;
+            CString source, target, output;
+            LPCTSTR caption, text;
+        };
+        CString bigArchive = dir.File(L"big.bin.kvf");
+        WriteArchive(bigArchive, bigData, "fulldisk1");
+        PutFile(dir.File(L"big.bin"), bigData);
+        const Case cases[] = {
+            {TASK_COMPRESS, dir.File(L"big.bin"), full + L"big.bin", full + L"big.bin.kvf",
+             L"Error Compressing File or Folder", L"Cannot compress "},
+            {TASK_DECOMPRESS, bigArchive, full + L"big.bin.kvf", full + L"big.bin",
+             L"Error Decompressing File or Folder", L"Cannot decompress "},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.type);
+            Answers a;
+            a.Finish();
+            std::string old = ArchiveOf("old small archive", "fulldisk1", dir.File(L"scratch"));
+            PutFile(c.output, old);
+            std::string sourceBefore = ReadAll(c.source);
+            DirectTask t(c.type, 0);
+            EXPECT_EQ(c.type == TASK_COMPRESS ? t.task.DoCompressFile(c.source, c.target)
+                                              : t.task.DoDecompressFile(c.source, c.target),
+                      TASK_ERROR);
+            std::vector<DialogInfo> boxes = a.Boxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(U8(boxes[0].caption), U8(CString(c.caption)));
+            EXPECT_TRUE(boxes[0].HasText(CString(c.text) + c.output)) << U8(boxes[0].AllText());
+            EXPECT_TRUE(boxes[0].HasText(L"The disk in the destination drive is full")) << U8(boxes[0].AllText());
+            EXPECT_TRUE(ReadAll(c.output) == old);
+            EXPECT_TRUE(ReadAll(c.source) == sourceBefore);
+            EXPECT_EQ(CountTemps(CString(drive)), 0);
+            DeleteFileW(c.output);
+        }
+    });
+}
+
+TEST(CompressHandlersTest, ArchivesOfAnOlderPasswordStillOpen) {
+    RunWithTimeout(120000, "older password", [] {
+        DrivePassword pwd({L"oldpass1"});
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        PutFile(dir.File(L"a.txt"), "written under the old password");
+        PutFile(dir.File(L"b.txt"), "written under the new password");
+        EXPECT_EQ(RunBatch({{dir.File(L"a.txt"), dir.File(L"a.txt"), TASK_COMPRESS}}).results[0], TASK_OK);
+        DrivePassword::Change(L"oldpass1", L"newpass2");
+        EXPECT_EQ(RunBatch({{dir.File(L"b.txt"), dir.File(L"b.txt"), TASK_COMPRESS}}).results[0], TASK_OK);
+        EXPECT_EQ(U8(CheckFieldOf(dir.File(L"a.txt.kvf"))), "oldpass1");
+        EXPECT_EQ(U8(CheckFieldOf(dir.File(L"b.txt.kvf"))), "newpass2");
+
+        MakeDir(dir.File(L"out"));
+        BatchRun run = RunBatch({{dir.File(L"a.txt.kvf"), dir.File(L"out\\a.txt"), TASK_DECOMPRESS},
+                                 {dir.File(L"b.txt.kvf"), dir.File(L"out\\b.txt"), TASK_DECOMPRESS}});
+        EXPECT_EQ(run.results, (std::vector<int>{TASK_OK, TASK_OK}));
+        EXPECT_EQ(ReadAll(dir.File(L"out\\a.txt")), "written under the old password");
+        EXPECT_EQ(ReadAll(dir.File(L"out\\b.txt")), "written under the new password");
+        EXPECT_TRUE(a.Boxes().empty());
+    });
+}
+
+TEST(CompressHandlersTest, InPlaceWorksOnTheListingTakenFirst) {
+    RunWithTimeout(120000, "in place", [] {
+        DrivePassword pwd({L"inplace1"});
+        Answers a;
+        a.Finish();  // Yes to every question: the folder itself is its target
+        TempDir dir(L"E:\\");
+        CString folder = dir.File(L"work");
+        MakeDir(folder);
+        MakeDir(folder + L"\\sub");
+        PutFile(folder + L"\\a.txt", "alpha");
+        PutFile(folder + L"\\sub\\c.txt", "gamma");
+        std::string b = ArchiveOf("beta", "inplace1", dir.File(L"scratch"));
+        PutFile(folder + L"\\b.txt.kvf", b);
+
+        BatchRun pack = RunBatch({{folder, folder, TASK_COMPRESS}});
+        EXPECT_EQ(pack.results, (std::vector<int>{TASK_OK}));
+        std::vector<CString> names;
+        ListTree(folder, L"", names);
+        std::sort(names.begin(), names.end());
+        std::vector<std::string> got;
+        for (const CString& n : names) got.push_back(U8(n));
+        EXPECT_EQ(got, (std::vector<std::string>{"\\a.txt", "\\a.txt.kvf", "\\b.txt.kvf", "\\sub", "\\sub\\c.txt",
+                                                 "\\sub\\c.txt.kvf"}));
+        EXPECT_TRUE(ReadAll(folder + L"\\b.txt.kvf") == b);
+
+        // An archive of an archive is opened once: its content stays an archive.
+        CString nested = dir.File(L"nested");
+        MakeDir(nested);
+        PutFile(nested + L"\\y.kvf.kvf", ArchiveOf(b, "inplace1", dir.File(L"scratch")));
+        DeleteFileW(folder + L"\\a.txt");
+        BatchRun unpack = RunBatch({{folder, folder, TASK_DECOMPRESS}, {nested, nested, TASK_DECOMPRESS}});
+        EXPECT_EQ(unpack.results, (std::vector<int>{TASK_OK, TASK_OK}));
+        EXPECT_EQ(ReadAll(folder + L"\\a.txt"), "alpha");
+        EXPECT_EQ(ReadAll(folder + L"\\b.txt"), "beta");
+        EXPECT_EQ(ReadAll(folder + L"\\sub\\c.txt"), "gamma");
+        EXPECT_TRUE(ReadAll(nested + L"\\y.kvf") == b);
+        EXPECT_FALSE(Exists(nested + L"\\y"));
+        EXPECT_EQ(CountTemps(dir.Path()), 0);
+    });
+}

@@ -1,0 +1,242 @@
+// The copy and delete handlers: the progress routine, a copy onto itself,
+// the replace question and a replacement that fails, folder copies, and
+// deletions that meet a file held open or a cancel.
+#include "tests/win/HandlerTestSupport.h"
+
+using namespace ht;
+
+namespace {
+
+LARGE_INTEGER Big(LONGLONG n) {
+    LARGE_INTEGER v;
+    v.QuadPart = n;
+    return v;
+}
+
+DWORD CallRoutine(CopyProgressData& data, LONGLONG nTransferred, DWORD dwReason) {
+    return CopyProgressRoutine(Big(1000000), Big(nTransferred), Big(1000000), Big(nTransferred), 1, dwReason,
+                               nullptr, nullptr, &data);
+}
+
+}  // namespace
+
+TEST(CopyProgressRoutineTest, ReportsIncrementsPausesAndCancels) {
+    CFileTaskThread batch;
+    CopyProgressData data = {&Recorder::Callback, &batch, 0};
+    Recorder::Reset();
+    ResetTaskPauseTotals();
+
+    EXPECT_EQ(CallRoutine(data, 0, CALLBACK_STREAM_SWITCH), (DWORD)PROGRESS_CONTINUE);
+    EXPECT_EQ(CallRoutine(data, 65536, CALLBACK_CHUNK_FINISHED), (DWORD)PROGRESS_CONTINUE);
+    EXPECT_EQ(CallRoutine(data, 100000, CALLBACK_CHUNK_FINISHED), (DWORD)PROGRESS_CONTINUE);
+    EXPECT_EQ(Recorder::Bytes(), (std::vector<ULONGLONG>{65536, 34464}));
+    ULONGLONG nPauses = 0;
+    double dSeconds = 0;
+    GetTaskPauseTotals(nPauses, dSeconds);
+    EXPECT_EQ(nPauses, 2u);
+    EXPECT_GE(dSeconds, 0.19);
+
+    batch.m_bCancel = 1;
+    EXPECT_EQ(CallRoutine(data, 200000, CALLBACK_CHUNK_FINISHED), (DWORD)PROGRESS_CANCEL);
+    EXPECT_EQ(Recorder::Bytes().size(), 2u);
+
+    // Without a callback the routine still paces and counts.
+    CFileTaskThread quiet;
+    CopyProgressData silent = {nullptr, &quiet, 0};
+    EXPECT_EQ(CallRoutine(silent, 4096, CALLBACK_CHUNK_FINISHED), (DWORD)PROGRESS_CONTINUE);
+    EXPECT_EQ(silent.nLast, 4096u);
+}
+
+TEST(CopyFileTest, OntoItselfKeepsTheFile) {
+    RunWithTimeout(60000, "copy onto itself", [] {
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString path = dir.File(L"Same File.txt");
+        PutFile(path, "precious bytes");
+        CString upper = path;
+        upper.MakeUpper();
+        for (const CString& target : {path, upper}) {
+            DirectTask t(TASK_COPY, TF_DEFAULT);
+            EXPECT_EQ(t.task.DoCopyFile(path, target), TASK_OK);
+            EXPECT_EQ(Recorder::Total(), 14u);
+            EXPECT_EQ(FactsOf(path).bytes, "precious bytes");
+        }
+        EXPECT_EQ(CountTemps(dir.Path()), 0);
+        EXPECT_TRUE(a.Boxes().empty());
+    });
+}
+
+TEST(CopyFileTest, ReplaceQuestionByFlagsAndAnswer) {
+    struct Row {
+        DWORD flags;
+        bool readOnlyTarget;
+        int answer;  // 0: no question expected
+        int result;
+        bool replaced;
+    };
+    const Row rows[] = {
+        {TF_DEFAULT, false, IDOK, TASK_OK, true},
+        {TF_DEFAULT, false, IDNO, TASK_SKIPPED, false},
+        {TF_DEFAULT, false, IDCANCEL, TASK_CANCELLED, false},
+        {TF_DEFAULT, true, IDYESTOALL, TASK_OK, true},
+        {TF_ASK_READONLY, false, 0, TASK_OK, true},
+        {TF_ASK_READONLY, true, IDNO, TASK_SKIPPED, false},
+        {0, true, 0, TASK_OK, true},
+    };
+    RunWithTimeout(120000, "copy replace questions", [&] {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(testing::Message() << "flags " << row.flags << " read-only " << row.readOnlyTarget
+                                            << " answer " << row.answer);
+            Answers a;
+            if (row.answer) a.answerer.Answer(kFileReplace, nullptr, row.answer);
+            a.Finish();
+            TempDir dir(L"E:\\");
+            PutFile(dir.File(L"new.txt"), "the new text");
+            PutFile(dir.File(L"old.txt"), "old", row.readOnlyTarget ? FILE_ATTRIBUTE_READONLY : 0);
+            DirectTask t(TASK_COPY, row.flags);
+            EXPECT_EQ(t.task.DoCopyFile(dir.File(L"new.txt"), dir.File(L"old.txt")), row.result);
+            EXPECT_EQ(FactsOf(dir.File(L"old.txt")).bytes, row.replaced ? "the new text" : "old");
+            EXPECT_EQ(a.Boxes().size(), row.answer ? 1u : 0u);
+            if (row.answer == IDYESTOALL) {
+                EXPECT_EQ(t.task.m_dwFlags, (DWORD)TF_ASK_FOLDER);
+            }
+            // The bar advances by the file either way, but not after Cancel.
+            EXPECT_EQ(Recorder::Total(), row.result == TASK_CANCELLED ? 0u : 12u);
+            EXPECT_EQ(Recorder::Cancels(), row.result == TASK_CANCELLED ? 1 : 0);
+            EXPECT_EQ(CountTemps(dir.Path()), 0);
+            SetFileAttributesW(dir.File(L"old.txt"), FILE_ATTRIBUTE_NORMAL);
+        }
+    });
+}
+
+TEST(CopyFileTest, FailedReplacementKeepsTheOldTarget) {
+    RunWithTimeout(60000, "failed copy", [] {
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString src = dir.File(L"locked.txt"), dst = dir.File(L"target.txt");
+        PutFile(src, "new");
+        PutFile(dst, "old target", FILE_ATTRIBUTE_READONLY);
+        HANDLE hLock = CreateFileW(src, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
+        DirectTask t(TASK_COPY, 0);
+        EXPECT_EQ(t.task.DoCopyFile(src, dst), TASK_ERROR);
+        CloseHandle(hLock);
+
+        Facts f = FactsOf(dst);
+        EXPECT_EQ(f.bytes, "old target");
+        EXPECT_EQ(f.attrs, (DWORD)FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(CountTemps(dir.Path()), 0);
+        std::vector<DialogInfo> boxes = a.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(U8(boxes[0].caption), "Error Moving File or Folder");
+        EXPECT_TRUE(boxes[0].HasText(L"Cannot copy ")) << U8(boxes[0].AllText());
+        EXPECT_TRUE(boxes[0].HasText(L"It is being used by another person")) << U8(boxes[0].AllText());
+        SetFileAttributesW(dst, FILE_ATTRIBUTE_NORMAL);
+    });
+}
+
+TEST(CopyDirTest, CopiesATreeAndSkipsAMergeAnsweredNo) {
+    RunWithTimeout(60000, "folder copy", [] {
+        Answers a;
+        a.answerer.Answer(kFolderReplace, nullptr, IDNO, 1);
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString src = dir.File(L"src");
+        MakeDir(src);
+        MakeDir(src + L"\\sub");
+        PutFile(src + L"\\a.txt", "alpha");
+        PutFile(src + L"\\sub\\b b.txt", std::string(3000, 'b'), FILE_ATTRIBUTE_HIDDEN);
+        PutFile(src + L"\\sub\\\u4e2d\u6587.txt", "", FILE_ATTRIBUTE_READONLY);
+
+        // A copy into its own subfolder copies what was there before.
+        DirectTask t(TASK_COPY, TF_DEFAULT | TF_MULTIPLE);
+        CString inside = src + L"\\sub\\copy";
+        t.task.m_strSrc = src;
+        t.task.m_strDst = inside;
+        EXPECT_EQ(t.task.DoCopyDir(src, inside), TASK_OK);
+        std::vector<CString> before, after;
+        ListTree(src, L"", before);
+        ListTree(inside, L"", after);
+        EXPECT_EQ(after.size(), 4u);  // a.txt, sub, sub\b b.txt, sub\中文.txt
+        for (LPCTSTR rel : {L"\\a.txt", L"\\sub\\b b.txt", L"\\sub\\\u4e2d\u6587.txt"}) {
+            Facts f0 = FactsOf(src + rel), f1 = FactsOf(inside + rel);
+            EXPECT_TRUE(f1.found) << U8(CString(rel));
+            EXPECT_EQ(f1.bytes, f0.bytes);
+            EXPECT_EQ(f1.attrs, f0.attrs);
+            EXPECT_EQ(f1.mtime, f0.mtime);
+        }
+        EXPECT_EQ(Recorder::Total(), 3005u);
+
+        // The target exists now: No skips it all, reporting the whole tree.
+        DirectTask again(TASK_COPY, TF_DEFAULT | TF_MULTIPLE);
+        CString copy2 = dir.File(L"src2");
+        MakeDir(copy2);
+        EXPECT_EQ(again.task.DoCopyDir(inside, copy2), TASK_SKIPPED);
+        EXPECT_EQ(Recorder::Total(), 3005u);
+        std::vector<CString> none;
+        ListTree(copy2, L"", none);
+        EXPECT_TRUE(none.empty());
+        SetFileAttributesW(src + L"\\sub\\\u4e2d\u6587.txt", FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(inside + L"\\sub\\\u4e2d\u6587.txt", FILE_ATTRIBUTE_NORMAL);
+    });
+}
+
+TEST(DeleteTest, FolderWithAFileHeldOpenFails) {
+    RunWithTimeout(60000, "delete held open", [] {
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString root = dir.File(L"doomed");
+        MakeDir(root);
+        MakeDir(root + L"\\sub");
+        PutFile(root + L"\\ro.txt", "r", FILE_ATTRIBUTE_READONLY);
+        PutFile(root + L"\\hidden.txt", "hh", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        PutFile(root + L"\\sub\\b.txt", "bbb");
+        PutFile(root + L"\\held.txt", "held");
+        HANDLE hHeld = CreateFileW(root + L"\\held.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+
+        DirectTask t(TASK_DELETE, TF_DEFAULT);
+        EXPECT_EQ(t.task.DoDeleteDir(root, CString()), TASK_ERROR);
+        std::vector<CString> left;
+        ListTree(root, L"", left);
+        ASSERT_EQ(left.size(), 1u);
+        EXPECT_EQ(U8(left[0]), "\\held.txt");
+        EXPECT_EQ(Recorder::Total(), 6u);
+
+        std::vector<DialogInfo> boxes = a.Boxes();
+        ASSERT_EQ(boxes.size(), 2u);
+        for (const DialogInfo& box : boxes) {
+            EXPECT_EQ(U8(box.caption), "Error Deleting File or Folder");
+            EXPECT_TRUE(box.HasText(L"It is being used by another person")) << U8(box.AllText());
+        }
+        EXPECT_TRUE(boxes[0].HasText(root + L"\\held.txt")) << U8(boxes[0].AllText());
+        EXPECT_TRUE(boxes[1].HasText(L"Cannot delete " + root + L" :")) << U8(boxes[1].AllText());
+
+        CloseHandle(hHeld);
+        DirectTask again(TASK_DELETE, TF_DEFAULT);
+        EXPECT_EQ(again.task.DoDeleteDir(root, CString()), TASK_OK);
+        EXPECT_FALSE(Exists(root));
+    });
+}
+
+TEST(DeleteTest, CancelStopsAtTheNextFile) {
+    RunWithTimeout(60000, "delete cancel", [] {
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString root = dir.File(L"kept");
+        MakeDir(root);
+        PutFile(root + L"\\a.txt", "a");
+        PutFile(root + L"\\b.txt", "b");
+        DirectTask t(TASK_DELETE, TF_DEFAULT);
+        t.batch.m_bCancel = 1;
+        EXPECT_EQ(t.task.DoDeleteDir(root, CString()), TASK_CANCELLED);
+        EXPECT_EQ(t.task.DoDeleteFile(root + L"\\a.txt", CString()), TASK_CANCELLED);
+        EXPECT_TRUE(Exists(root + L"\\a.txt"));
+        EXPECT_TRUE(Exists(root + L"\\b.txt"));
+        EXPECT_TRUE(a.Boxes().empty());
+    });
+}
