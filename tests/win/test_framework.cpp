@@ -371,6 +371,46 @@ TEST(FrameworkDialog, ModalOnWorkerWhileInterfaceThreadRunsItsOwn) {
     EXPECT_EQ(inner->answer, ID_FX_ALL);
 }
 
+namespace {
+struct WorkerDialog {
+    volatile LONG done = 0;
+    INT_PTR result = 0;
+};
+
+UINT RunDialogOnWorker(LPVOID p) {
+    WorkerDialog* w = static_cast<WorkerDialog*>(p);
+    CTestDlg dlg(L"FxTest Worker Owned");
+    w->result = dlg.DoModal();
+    ::InterlockedExchange(&w->done, 1);
+    return 0;
+}
+}  // namespace
+
+TEST(FrameworkDialog, WorkerDialogIsOwnedByTheMainWindowOfAnotherThread) {
+    Watchdog wd(kTestTimeoutMs, "worker owner test");
+    CWinApp app(L"FxOwner");
+    CTestFrame frame;
+    ASSERT_TRUE(frame.CreateHidden());
+    app.m_pMainWnd = &frame;
+    DialogAnswerer ans;
+    HWND ownerInside = nullptr;
+    bool frameEnabledInside = true;
+    ans.OnDialog(L"FxTest Worker Owned", nullptr, [&](HWND h, const DialogInfo&) {
+        ownerInside = ::GetWindow(h, GW_OWNER);
+        frameEnabledInside = ::IsWindowEnabled(frame.m_hWnd) != FALSE;
+        return ID_FX_ALL;
+    });
+    WorkerDialog w;
+    ASSERT_NE(AfxBeginThread(RunDialogOnWorker, &w), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return w.done != 0; }, 10000));
+    EXPECT_EQ(w.result, ID_FX_ALL);
+    EXPECT_EQ(ownerInside, frame.m_hWnd);
+    EXPECT_FALSE(frameEnabledInside);
+    EXPECT_TRUE(frame.IsWindowEnabled());
+    app.m_pMainWnd = nullptr;
+    frame.DestroyWindow();
+}
+
 // ---- modeless dialogs -----------------------------------------------------------
 
 namespace {
