@@ -20,7 +20,8 @@ public:
     CString GetFileName() const;
     // GetRoot() + "\" + GetFileName().
     CString GetFilePath() const;
-    // The folder of the pattern, as a full path.
+    // The folder of the pattern, as a full path without a trailing
+    // backslash ("E:\\docs"), except a drive root ("E:\\").
     CString GetRoot() const { return m_strRoot; }
     ULONGLONG GetLength() const;
     DWORD GetAttributes() const;

@@ -47,6 +47,9 @@ protected:
 
 // A worker running pfnThreadProc(pParam); NULL when the thread cannot be
 // made. Its m_pMainWnd is the calling thread's main window at this moment.
+// With m_bAutoDelete (the default) the object, and with it m_hThread, is
+// gone as soon as the procedure returns: a caller that waits for the end
+// duplicates the handle before resuming the thread.
 CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
                            int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
                            DWORD dwCreateFlags = 0, LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);

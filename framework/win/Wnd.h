@@ -128,7 +128,8 @@ public:
     operator HWND() const { return GetSafeHwnd(); }
 
     // The permanent object of a window, else a temporary one for this thread
-    // (freed when the thread's message loop goes idle or the thread ends).
+    // (freed by AfxDeleteTempMaps: when CWinThread::Run's loop goes idle and
+    // when a framework thread ends; do not keep the pointer).
     static CWnd* FromHandle(HWND hWnd);
     static CWnd* FromHandlePermanent(HWND hWnd);
     BOOL Attach(HWND hWndNew);
