@@ -21,7 +21,7 @@ public:
     // GetRoot() + "\" + GetFileName().
     CString GetFilePath() const;
     // The folder of the pattern, as a full path without a trailing
-    // backslash ("E:\\docs"), except a drive root ("E:\\").
+    // backslash ("E:\docs"), except a drive root ("E:\").
     CString GetRoot() const { return m_strRoot; }
     ULONGLONG GetLength() const;
     DWORD GetAttributes() const;
