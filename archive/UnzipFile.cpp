@@ -360,5 +360,8 @@ void CUnzipFile::CloseEntry() {
 void CUnzipFile::Close() {
     if (!m_state.m_file.IsOpen()) return;
     if (m_state.m_pRead) CloseEntry();
+    // A closed reader has no current entry: its calls are refused, not read
+    // from a closed file.
+    m_state.m_bEntryOk = FALSE;
     m_state.m_file.Close();
 }

@@ -115,6 +115,7 @@ public:
     // a wrong CRC raises ARC_CRC_MISMATCH (the entry then stays open).
     void CloseEntry();
     // CloseEntry, then closes the file; nothing when the file is not open.
+    // Afterwards there is no current entry until the next Open.
     void Close();
 
     BYTE m_nKey;                 // keystream of the record being read

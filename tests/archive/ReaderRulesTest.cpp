@@ -219,5 +219,10 @@ TEST(ArchiveReaderRules, PartlyReadEntryClosesWithoutCrcCheckAndReopens) {
     EXPECT_TRUE(out == data);
     r.Close();
     EXPECT_FALSE(r.m_state.m_file.IsOpen());
+    EXPECT_EQ(Catch([&] { r.OpenEntry(); }).cause, CZipException::badParameter) << "no current entry after Close";
+    r.Open(path);
+    r.OpenEntry();
+    EXPECT_EQ(r.ReadEntryData(3, &out[0]), 3u);
+    r.Close();
 }
 }  // namespace
