@@ -2,6 +2,9 @@
 #include "ZipException.h"
 #include <new>
 
+// zlib calls this from inside deflate/inflate: a memory exception unwinds
+// through zlib and abandons its stream, whose blocks recorded so far are
+// then freed with the owner.
 voidpf ZipAlloc(voidpf opaque, uInt items, uInt size) {
     // Both factors are 32-bit, so the product fits size_t on 64-bit targets;
     // a 32-bit target refuses what would wrap.
