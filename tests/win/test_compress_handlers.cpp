@@ -436,3 +436,72 @@ TEST(CompressHandlersTest, InPlaceWorksOnTheListingTakenFirst) {
         EXPECT_EQ(CountTemps(dir.Path()), 0);
     });
 }
+
+TEST(CompressHandlersTest, ArchiveWhoseLastRecordsDoNotFitIsRemoved) {
+    const char* drive = getenv("KIV_FULL_DRIVE");
+    if (!drive || !*drive) GTEST_SKIP() << "KIV_FULL_DRIVE is not set";
+    RunWithTimeout(180000, "close fails", [&] {
+        DrivePassword pwd({L"closing1"});
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString full = CString(drive) + L"\\", source = dir.File(L"src.bin");
+
+        // Random bytes whose archive ends well inside a 16 KB output buffer:
+        // every full buffer reaches the drive while the data is written, and
+        // only the archive's last bytes and records are left for the close.
+        std::string data;
+        ULONGLONG nArchive = 0, nFlushed = 0;
+        for (size_t n = 1200000; n < 1400000; n += 3001) {
+            data = MakeRandom(n, 8);
+            std::string archive = ArchiveOf(data, "closing1", dir.File(L"probe"));
+            nArchive = archive.size();
+            ULONGLONG nData = nArchive - 185;  // prefixes, headers and records around the data
+            nFlushed = 65 + nData / 16384 * 16384;
+            if (nArchive - nFlushed > 10000) break;
+        }
+        ULONGLONG nRoom = (nArchive - 1) / 4096 * 4096;
+        ASSERT_GE(nRoom, nFlushed);
+        PutFile(source, data);
+
+        // Fill the drive up to that room.
+        ULARGE_INTEGER freeBytes;
+        ASSERT_TRUE(GetDiskFreeSpaceExW(full, &freeBytes, nullptr, nullptr));
+        ASSERT_GT(freeBytes.QuadPart, nRoom);
+        PutFile(full + L"filler", std::string((size_t)(freeBytes.QuadPart - nRoom), 'f'));
+        ASSERT_TRUE(GetDiskFreeSpaceExW(full, &freeBytes, nullptr, nullptr));
+        if (freeBytes.QuadPart != nRoom) {
+            DeleteFileW(full + L"filler");
+            GTEST_SKIP() << "the drive does not count its free space by the byte";
+        }
+
+        // The engine itself: the data goes in, the close fails.
+        {
+            CZipFile zip;
+            memset(zip.m_passwordField, 0, sizeof zip.m_passwordField);
+            zip.Open(full + L"probe.kvf");
+            EntryFileInfo info;
+            zip.BeginEntry(L"", info, 9, 8);
+            zip.WriteEntryData((UINT)data.size(), data.data());
+            bool bThrown = false;
+            try {
+                zip.Close();
+            } catch (CException* e) {
+                e->Delete();
+                bThrown = true;
+            }
+            ASSERT_TRUE(bThrown);
+            DeleteFileW(full + L"probe.kvf");
+        }
+
+        DirectTask t(TASK_COMPRESS, 0);
+        EXPECT_EQ(t.task.DoCompressFile(source, full + L"src.bin"), TASK_ERROR);
+        std::vector<DialogInfo> boxes = a.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(U8(boxes[0].caption), "Error Compressing File or Folder");
+        EXPECT_TRUE(boxes[0].HasText(L"Cannot compress " + full + L"src.bin.kvf")) << U8(boxes[0].AllText());
+        EXPECT_FALSE(Exists(full + L"src.bin.kvf"));
+        EXPECT_EQ(CountTemps(CString(drive)), 0);
+        DeleteFileW(full + L"filler");
+    });
+}
