@@ -60,6 +60,17 @@ int RefuseTooLarge(const CString& strSrc) {
     return TASK_ERROR;
 }
 
+// The file an exception is about, as the user knows it: the one a file
+// error names (the archive's target for its temporary file), else the
+// archive. The exception is deleted.
+CString FailedName(CException* e, const CString& strTemp, const CString& strTarget) {
+    CString strName = strTarget;
+    if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
+        strName = ShownName(((CFileException*)e)->m_strFileName, strTemp, strTarget);
+    e->Delete();
+    return strName;
+}
+
 // The message of a failure while the archive is written, then TASK_ERROR.
 int WriteFailure(const CString& strName) {
     ShowTaskError(TaskString(1003) + strName + TaskString(125), TaskString(117));
@@ -124,10 +135,7 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         info.SetFromFile(source);
         zip.BeginEntry(L"", info, 9, 8);
     } catch (CException* e) {
-        CString strName = strDst;
-        if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
-            strName = ShownName(((CFileException*)e)->m_strFileName, temp.Path(), strDst);
-        e->Delete();
+        CString strName = FailedName(e, temp.Path(), strDst);
         source.Abort();
         zip.m_state.m_file.Abort();
         return WriteFailure(strName);
@@ -145,10 +153,7 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
             zip.WriteEntryData(nRead, buffer.get());
             nRemaining -= nRead;
         } catch (CException* e) {
-            CString strName = strDst;
-            if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
-                strName = ShownName(((CFileException*)e)->m_strFileName, temp.Path(), strDst);
-            e->Delete();
+            CString strName = FailedName(e, temp.Path(), strDst);
             buffer.reset();
             source.Abort();
             zip.m_state.m_file.Abort();
@@ -172,10 +177,7 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         zip.Close();
     } catch (CException* e) {
         // The archive was not completed (Close aborted it): no success.
-        CString strName = strDst;
-        if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
-            strName = ShownName(((CFileException*)e)->m_strFileName, temp.Path(), strDst);
-        e->Delete();
+        CString strName = FailedName(e, temp.Path(), strDst);
         WriteFailure(strName);
         RemoveTemp(temp.Path());
         return TASK_ERROR;
