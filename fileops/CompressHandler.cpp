@@ -191,39 +191,8 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
 }  // namespace
 
 int CFileTask::DoCompressDir(CString strSrc, CString strDst) {
-    return GuardHandler(TASK_COMPRESS, strSrc, [&]() -> int {
-        // Listed before anything is written: a folder compressed in place
-        // does not meet its new archives again.
-        std::vector<FolderEntry> entries;
-        ListFolder(strSrc, entries);
-
-        BOOL bReadOnly = FALSE;
-        if (!FindExisting(strDst, bReadOnly)) {
-            CreateDirectoryW(strDst, nullptr);  // a failure shows in the children
-        } else if (m_dwFlags & TF_ASK_FOLDER) {
-            switch (AskMergeFolder(*this, strDst)) {
-            case IDNO:
-                ReportBytes(*this, GetDirSize(FullPath(strSrc) + L"\\*.*"));
-                return TASK_SKIPPED;
-            case IDCANCEL:
-                ReportCancelled(*this);
-                return TASK_CANCELLED;
-            default:
-                break;
-            }
-        }
-
-        for (const FolderEntry& entry : entries) {
-            CString strChildSrc = strSrc + L"\\" + entry.strName;
-            CString strChildDst = strDst + L"\\" + entry.strName;
-            // The tree being built inside its own source is output, not input.
-            if (entry.bFolder && IsSamePath(strChildSrc, m_strDst)) continue;
-            int nResult = entry.bFolder ? DoCompressDir(strChildSrc, strChildDst)
-                                        : DoCompressFile(strChildSrc, strChildDst);
-            if (nResult != TASK_OK) return nResult;
-        }
-        SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
-        return TASK_OK;
+    return GuardHandler(TASK_COMPRESS, strSrc, [&] {
+        return MirrorFolder(*this, strSrc, strDst, &CFileTask::DoCompressDir, &CFileTask::DoCompressFile, FALSE);
     });
 }
 

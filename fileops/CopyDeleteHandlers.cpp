@@ -78,41 +78,8 @@ int CFileTask::DoCopyFile(CString strSrc, CString strDst) {
 }
 
 int CFileTask::DoCopyDir(CString strSrc, CString strDst) {
-    return GuardHandler(TASK_COPY, strSrc, [&]() -> int {
-        // Listed before the target exists: a target inside the source is
-        // not copied into itself.
-        std::vector<FolderEntry> entries;
-        ListFolder(strSrc, entries);
-
-        BOOL bReadOnly = FALSE;
-        BOOL bExists = FindExisting(strDst, bReadOnly);
-        if (bExists && (m_dwFlags & TF_ASK_FOLDER)) {
-            switch (AskMergeFolder(*this, strDst)) {
-            case IDNO:
-                ReportBytes(*this, GetDirSize(FullPath(strSrc) + L"\\*.*"));
-                return TASK_SKIPPED;
-            case IDCANCEL:
-                ReportCancelled(*this);
-                return TASK_CANCELLED;
-            default:
-                break;
-            }
-        }
-        if (!bExists && !CreateDirectoryW(strDst, nullptr)) {
-            ShowTaskError(FailureText(TASK_COPY, strSrc, GetLastError()), TaskString(114));
-            return TASK_ERROR;
-        }
-
-        for (const FolderEntry& entry : entries) {
-            CString strChildSrc = strSrc + L"\\" + entry.strName;
-            CString strChildDst = strDst + L"\\" + entry.strName;
-            // The tree being built inside its own source is output, not input.
-            if (entry.bFolder && IsSamePath(strChildSrc, m_strDst)) continue;
-            int nResult = entry.bFolder ? DoCopyDir(strChildSrc, strChildDst) : DoCopyFile(strChildSrc, strChildDst);
-            if (nResult != TASK_OK) return nResult;
-        }
-        SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
-        return TASK_OK;
+    return GuardHandler(TASK_COPY, strSrc, [&] {
+        return MirrorFolder(*this, strSrc, strDst, &CFileTask::DoCopyDir, &CFileTask::DoCopyFile, TRUE);
     });
 }
 

@@ -198,39 +198,8 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
 }  // namespace
 
 int CFileTask::DoDecompressDir(CString strSrc, CString strDst) {
-    return GuardHandler(TASK_DECOMPRESS, strSrc, [&]() -> int {
-        // Listed before anything is written: a folder decompressed in place
-        // does not meet its restored files again.
-        std::vector<FolderEntry> entries;
-        ListFolder(strSrc, entries);
-
-        BOOL bReadOnly = FALSE;
-        if (!FindExisting(strDst, bReadOnly)) {
-            CreateDirectoryW(strDst, nullptr);  // a failure shows in the children
-        } else if (m_dwFlags & TF_ASK_FOLDER) {
-            switch (AskMergeFolder(*this, strDst)) {
-            case IDNO:
-                ReportBytes(*this, GetDirSize(FullPath(strSrc) + L"\\*.*"));
-                return TASK_SKIPPED;
-            case IDCANCEL:
-                ReportCancelled(*this);
-                return TASK_CANCELLED;
-            default:
-                break;
-            }
-        }
-
-        for (const FolderEntry& entry : entries) {
-            CString strChildSrc = strSrc + L"\\" + entry.strName;
-            CString strChildDst = strDst + L"\\" + entry.strName;
-            // The tree being built inside its own source is output, not input.
-            if (entry.bFolder && IsSamePath(strChildSrc, m_strDst)) continue;
-            int nResult = entry.bFolder ? DoDecompressDir(strChildSrc, strChildDst)
-                                        : DoDecompressFile(strChildSrc, strChildDst);
-            if (nResult != TASK_OK) return nResult;
-        }
-        SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
-        return TASK_OK;
+    return GuardHandler(TASK_DECOMPRESS, strSrc, [&] {
+        return MirrorFolder(*this, strSrc, strDst, &CFileTask::DoDecompressDir, &CFileTask::DoDecompressFile, FALSE);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
 #include <atomic>
+#include <shlobj.h>
 
 namespace {
 
@@ -218,4 +219,43 @@ CString TaskCaption(DWORD op) {
 int HandlerFailure(DWORD op, const CString& strName) {
     ShowTaskError(TaskString(1000 + op) + strName + TaskString(125), TaskCaption(op));
     return TASK_ERROR;
+}
+
+int MirrorFolder(CFileTask& task, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
+                 TaskHandler pfnFile, BOOL bReportCreate) {
+    // Listed before anything is written: a folder worked on in place does
+    // not meet its new files again, and a target inside the source is not
+    // walked into.
+    std::vector<FolderEntry> entries;
+    ListFolder(strSrc, entries);
+
+    BOOL bReadOnly = FALSE;
+    if (FindExisting(strDst, bReadOnly)) {
+        if (task.m_dwFlags & TF_ASK_FOLDER) {
+            switch (AskMergeFolder(task, strDst)) {
+            case IDNO:
+                ReportBytes(task, CFileTask::GetDirSize(FullPath(strSrc) + L"\\*.*"));
+                return TASK_SKIPPED;
+            case IDCANCEL:
+                ReportCancelled(task);
+                return TASK_CANCELLED;
+            default:
+                break;
+            }
+        }
+    } else if (!CreateDirectoryW(strDst, nullptr) && bReportCreate) {
+        ShowTaskError(FailureText(TASK_COPY, strSrc, GetLastError()), TaskString(114));
+        return TASK_ERROR;
+    }
+
+    for (const FolderEntry& entry : entries) {
+        CString strChildSrc = strSrc + L"\\" + entry.strName;
+        CString strChildDst = strDst + L"\\" + entry.strName;
+        // The tree being built inside its own source is output, not input.
+        if (entry.bFolder && IsSamePath(strChildSrc, task.m_strDst)) continue;
+        int nResult = (task.*(entry.bFolder ? pfnDir : pfnFile))(strChildSrc, strChildDst);
+        if (nResult != TASK_OK) return nResult;
+    }
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+    return TASK_OK;
 }

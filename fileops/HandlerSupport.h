@@ -46,6 +46,17 @@ struct FolderEntry {
 // FALSE when the listing cannot be opened at all.
 BOOL ListFolder(const CString& strFolder, std::vector<FolderEntry>& entries);
 
+// The folder walk of copy, compress and decompress: an existing target
+// folder is merged into after the folder confirmation (when the flags ask
+// for it), a missing one is created; then every entry of a listing taken
+// before anything is written goes to pfnDir or pfnFile with the mirrored
+// target path, and the first result that is not TASK_OK ends the walk.
+// Only the copy reports a target folder it cannot create (bReportCreate,
+// caption 114); compress and decompress let the children fail instead.
+typedef int (CFileTask::*TaskHandler)(CString, CString);
+int MirrorFolder(CFileTask& task, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
+                 TaskHandler pfnFile, BOOL bReportCreate);
+
 // The full path (GetFullPathNameW); the path itself when that fails.
 CString FullPath(const CString& strPath);
 // Both paths name the same file: full paths compared without letter case.
