@@ -19,8 +19,8 @@ namespace {
 const ULONGLONG MAX_SOURCE_LENGTH = 0xFFFFFFFFull;
 
 // Shown after string 1003 + the name when the source is too long for an
-// archive; the string table has no text for it.
-const wchar_t* const TOO_LARGE_TEXT = L" :The file is 4 GB or larger; a KVF archive cannot hold it.";
+// archive.
+const UINT IDS_TOO_LARGE = 190;
 
 // The password check field: the password's UTF-16 units as single bytes in
 // the run-time's C locale, where units 0 to 255 are themselves and a larger
@@ -56,7 +56,7 @@ BOOL TakePassword(CFileTask& task, CString& strPwd) {
 }
 
 int RefuseTooLarge(const CString& strSrc) {
-    ShowTaskError(TaskString(1003) + strSrc + TOO_LARGE_TEXT, TaskString(117));
+    ShowTaskError(TaskString(1003) + strSrc + TaskString(IDS_TOO_LARGE), TaskString(117));
     return TASK_ERROR;
 }
 
@@ -96,16 +96,8 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         CFileCheckInfo incoming = info;
         incoming.m_bAttribute &= 0xF8;
         incoming.m_mtime = CTime::GetCurrentTime().GetTime();
-        switch (AskReplaceFile(task, bReadOnly, bHaveInfo ? &info : nullptr, bHaveInfo ? &incoming : nullptr)) {
-        case IDNO:
-            ReportBytes(task, FoundLength(strSrc));
-            return TASK_SKIPPED;
-        case IDCANCEL:
-            ReportCancelled(task);
-            return TASK_CANCELLED;
-        default:
-            break;
-        }
+        int nAnswer = AskReplaceFile(task, bReadOnly, bHaveInfo ? &info : nullptr, bHaveInfo ? &incoming : nullptr);
+        if (int nResult = ConfirmationResult(task, nAnswer, strSrc, FALSE)) return nResult;
     }
 
     // The archive is written beside its target and takes the target's place

@@ -29,17 +29,9 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
         CFileCheckInfo existing, incoming;
         BOOL bHaveExisting = GetFileCheckInfo(strDst, existing);
         BOOL bHaveIncoming = GetFileCheckInfo(strSrc, incoming);
-        switch (AskReplaceFile(task, bReadOnly, bHaveExisting ? &existing : nullptr,
-                               bHaveIncoming ? &incoming : nullptr)) {
-        case IDNO:
-            ReportBytes(task, nLength);
-            return TASK_SKIPPED;
-        case IDCANCEL:
-            ReportCancelled(task);
-            return TASK_CANCELLED;
-        default:
-            break;
-        }
+        int nAnswer = AskReplaceFile(task, bReadOnly, bHaveExisting ? &existing : nullptr,
+                                     bHaveIncoming ? &incoming : nullptr);
+        if (int nResult = ConfirmationResult(task, nAnswer, strSrc, FALSE)) return nResult;
     }
 
     // The copy goes to a new file beside the target and takes the target's

@@ -91,16 +91,8 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
             e->Delete();
             return Refuse(135);
         }
-        switch (AskReplaceFile(task, bReadOnly, bHaveExisting ? &existing : nullptr, &info)) {
-        case IDNO:
-            ReportBytes(task, FoundLength(strSrc));
-            return TASK_SKIPPED;
-        case IDCANCEL:
-            ReportCancelled(task);
-            return TASK_CANCELLED;
-        default:
-            break;
-        }
+        int nAnswer = AskReplaceFile(task, bReadOnly, bHaveExisting ? &existing : nullptr, &info);
+        if (int nResult = ConfirmationResult(task, nAnswer, strSrc, FALSE)) return nResult;
     }
 
     // The archive and its password are examined before anything is

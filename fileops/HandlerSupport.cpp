@@ -232,16 +232,8 @@ int MirrorFolder(CFileTask& task, const CString& strSrc, const CString& strDst, 
     BOOL bReadOnly = FALSE;
     if (FindExisting(strDst, bReadOnly)) {
         if (task.m_dwFlags & TF_ASK_FOLDER) {
-            switch (AskMergeFolder(task, strDst)) {
-            case IDNO:
-                ReportBytes(task, CFileTask::GetDirSize(FullPath(strSrc) + L"\\*.*"));
-                return TASK_SKIPPED;
-            case IDCANCEL:
-                ReportCancelled(task);
-                return TASK_CANCELLED;
-            default:
-                break;
-            }
+            int nAnswer = AskMergeFolder(task, strDst);
+            if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
         }
     } else if (!CreateDirectoryW(strDst, nullptr) && bReportCreate) {
         ShowTaskError(FailureText(TASK_COPY, strSrc, GetLastError()), TaskString(114));
@@ -258,4 +250,17 @@ int MirrorFolder(CFileTask& task, const CString& strSrc, const CString& strDst, 
     }
     SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
     return TASK_OK;
+}
+
+int ConfirmationResult(CFileTask& task, int nAnswer, const CString& strSrc, BOOL bFolder) {
+    switch (nAnswer) {
+    case IDNO:
+        ReportBytes(task, bFolder ? CFileTask::GetDirSize(FullPath(strSrc) + L"\\*.*") : FoundLength(strSrc));
+        return TASK_SKIPPED;
+    case IDCANCEL:
+        ReportCancelled(task);
+        return TASK_CANCELLED;
+    default:
+        return TASK_OK;
+    }
 }

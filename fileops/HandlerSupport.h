@@ -74,6 +74,12 @@ BOOL MustAskReplace(DWORD dwFlags, BOOL bReadOnly);
 // could not be shown counts as Cancel: nothing is replaced unasked.
 int AskReplaceFile(CFileTask& task, BOOL bReadOnly, const CFileCheckInfo* pExisting,
                    const CFileCheckInfo* pIncoming);
+// What a confirmation's answer means for the task: No reports the skipped
+// source's bytes (the file's length, or the folder tree's total, so the bar
+// still reaches its end) and gives TASK_SKIPPED, Cancel reports
+// TPC_CANCELLED and gives TASK_CANCELLED; Yes and Yes to All give TASK_OK,
+// to go on.
+int ConfirmationResult(CFileTask& task, int nAnswer, const CString& strSrc, BOOL bFolder);
 // The folder confirmation; Yes to All clears TF_ASK_FOLDER.
 int AskMergeFolder(CFileTask& task, const CString& strFolder);
 

@@ -254,6 +254,7 @@ TEST(TaskResourcesTest, EveryTextInThreeLanguages) {
         {135, "Unkonwn file format."}, {136, "Password file damaged, Please create new password."},
         {137, "Copying..."}, {138, "Deleting..."}, {139, "Compressing..."}, {140, "Decompressing..."},
         {175, "From"}, {176, "To"}, {179, "Invalid password."},
+        {190, " :The file is 4 GB or larger; a KVF archive cannot hold it."},
         {1001, "Cannot copy "}, {1002, "Cannot delete "}, {1003, "Cannot compress "}, {1004, "Cannot decompress "},
     };
     const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
