@@ -27,10 +27,14 @@ DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER TotalFileSize, LARGE_INTEGER To
     if (!pData) return PROGRESS_CONTINUE;
     CFileTaskThread* pBatch = (CFileTaskThread*)pData->pContext;
     if (pBatch && pBatch->m_bCancel) return PROGRESS_CANCEL;
-    ULONGLONG nTotal = (ULONGLONG)TotalBytesTransferred.QuadPart;
+    TaskPause(100);
+    // Stream 1 is the file's data, the length the task measured; the
+    // system's running total also counts named streams copied after it,
+    // which would carry the bar past its end.
+    if (dwStreamNumber != 1) return PROGRESS_CONTINUE;
+    ULONGLONG nTotal = (ULONGLONG)StreamBytesTransferred.QuadPart;
     ULONGLONG nIncrement = nTotal - pData->nLast;
     pData->nLast = nTotal;
-    TaskPause(100);
     if (pData->pfnProgress) pData->pfnProgress(TPC_BYTES, &nIncrement, pData->pContext);
     return PROGRESS_CONTINUE;
 }

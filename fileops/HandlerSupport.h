@@ -15,8 +15,9 @@ struct CopyProgressData {
 };
 
 // CopyFileExW's progress routine: at every finished chunk, PROGRESS_CANCEL
-// once the batch was cancelled, else a 100 ms pause and the increment since
-// the last chunk reported as TPC_BYTES. Other reasons: PROGRESS_CONTINUE.
+// once the batch was cancelled, else a 100 ms pause and, for the data
+// stream, the increment since the last chunk reported as TPC_BYTES. Other
+// reasons: PROGRESS_CONTINUE.
 DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER TotalFileSize, LARGE_INTEGER TotalBytesTransferred,
                                    LARGE_INTEGER StreamSize, LARGE_INTEGER StreamBytesTransferred,
                                    DWORD dwStreamNumber, DWORD dwCallbackReason, HANDLE hSourceFile,

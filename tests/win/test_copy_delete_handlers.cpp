@@ -47,6 +47,28 @@ TEST(CopyProgressRoutineTest, ReportsIncrementsPausesAndCancels) {
     EXPECT_EQ(silent.nLast, 4096u);
 }
 
+// A file with a named stream (a downloaded file's zone mark, say): the
+// system counts the named stream's bytes in its running total too, but the
+// task measured only the file's data, so only those may reach the bar.
+TEST(CopyProgressRoutineTest, OnlyTheDataStreamCounts) {
+    CFileTaskThread batch;
+    CopyProgressData data = {&Recorder::Callback, &batch, 0};
+    Recorder::Reset();
+    const LONGLONG nData = 100000, nMark = 26;
+    auto Chunk = [&](DWORD dwStream, LONGLONG nTotal, LONGLONG nStreamSize, LONGLONG nStreamDone) {
+        return CopyProgressRoutine(Big(nData + nMark), Big(nTotal), Big(nStreamSize), Big(nStreamDone), dwStream,
+                                   CALLBACK_CHUNK_FINISHED, nullptr, nullptr, &data);
+    };
+    EXPECT_EQ(Chunk(1, 65536, nData, 65536), (DWORD)PROGRESS_CONTINUE);
+    EXPECT_EQ(Chunk(1, nData, nData, nData), (DWORD)PROGRESS_CONTINUE);
+    EXPECT_EQ(Chunk(2, nData + nMark, nMark, nMark), (DWORD)PROGRESS_CONTINUE);
+    EXPECT_EQ(Recorder::Total(), (ULONGLONG)nData);
+    EXPECT_EQ(data.nLast, (ULONGLONG)nData);
+    // The cancel flag is still read in every stream.
+    batch.m_bCancel = 1;
+    EXPECT_EQ(Chunk(2, nData + nMark, nMark, nMark), (DWORD)PROGRESS_CANCEL);
+}
+
 TEST(CopyFileTest, OntoItselfKeepsTheFile) {
     RunWithTimeout(60000, "copy onto itself", [] {
         Answers a;
