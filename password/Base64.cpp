@@ -8,7 +8,7 @@ const UINT kStep = 4096;
 }
 
 BYTE CBase64::s_decodeTable[256];
-volatile BOOL CBase64::s_bTableBuilt = FALSE;
+std::atomic<BOOL> CBase64::s_bTableBuilt{FALSE};
 
 CBase64::CBase64()
     : m_pBinary(nullptr), m_pText(nullptr), m_nBinaryCap(0), m_nTextCap(0), m_nBinaryLen(0), m_nTextLen(0) {}
@@ -19,15 +19,21 @@ CBase64::~CBase64() {
 }
 
 void CBase64::BuildDecodeTable() {
-    memset(s_decodeTable, 0xFE, sizeof s_decodeTable);
+    // Built aside and stored entry by entry, only where the shared table
+    // differs: a thread that builds while another already decodes never
+    // changes an entry under it, not even for a moment.
+    BYTE table[256];
+    memset(table, 0xFE, sizeof table);
     for (int v = 0; v < 64; ++v) {
         BYTE c = (BYTE)kAlphabet[v];
-        s_decodeTable[c] = (BYTE)v;
-        s_decodeTable[c | 0x80] = (BYTE)v;
+        table[c] = (BYTE)v;
+        table[c | 0x80] = (BYTE)v;
     }
-    s_decodeTable[(BYTE)kPad] = 0xFF;
-    s_decodeTable[(BYTE)kPad | 0x80] = 0xFF;
-    s_bTableBuilt = TRUE;
+    table[(BYTE)kPad] = 0xFF;
+    table[(BYTE)kPad | 0x80] = 0xFF;
+    for (int i = 0; i < 256; ++i)
+        if (s_decodeTable[i] != table[i]) s_decodeTable[i] = table[i];
+    s_bTableBuilt.store(TRUE, std::memory_order_release);
 }
 
 void CBase64::Reserve(BYTE*& pBuf, UINT& nCap, UINT& nLen, UINT n) {
@@ -111,7 +117,7 @@ void CBase64::EncodeString(const char* psz) {
 }
 
 void CBase64::Decode(const char* pText, UINT nLen) {
-    if (!s_bTableBuilt) BuildDecodeTable();
+    if (!s_bTableBuilt.load(std::memory_order_acquire)) BuildDecodeTable();
     StripWhitespace(pText, nLen);
     ReserveBinary(nLen);
     UINT i = 0;

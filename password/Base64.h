@@ -5,6 +5,7 @@
 // an edited password file yields passwords that simply never match.
 #pragma once
 #include "framework/Afx.h"
+#include <atomic>
 
 class CBase64 {
 public:
@@ -47,11 +48,11 @@ public:
 protected:
     // Every byte reads as 0xFE, an alphabet character (also with its top bit
     // set) as its value, "=" (also 0xBD) as 0xFF. Built by the first decode
-    // of the process; a second, simultaneous build writes the same values and
-    // sets the flag last, so no lock is needed.
+    // of the process; a second, simultaneous build changes no entry that is
+    // already right and sets the flag last, so no lock is needed.
     static void BuildDecodeTable();
     static BYTE s_decodeTable[256];
-    static volatile BOOL s_bTableBuilt;
+    static std::atomic<BOOL> s_bTableBuilt;
 
     BYTE* m_pBinary;
     BYTE* m_pText;

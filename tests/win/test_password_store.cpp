@@ -4,7 +4,9 @@
 #include "password/KivPwd.h"
 #include "tests/support/TempDir.h"
 #include <gtest/gtest.h>
+#include <atomic>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -94,6 +96,26 @@ TEST(Base64Test, RoundTripsAndGrowsInWholeSteps) {
     Probe q;
     q.ReserveText(4096);  // a new buffer is always larger than asked
     EXPECT_EQ(q.TextCap(), 8192u);
+}
+
+TEST(Base64Test, ASecondTableBuildLeavesConcurrentDecodesAlone) {
+    // Two threads may both find the table unbuilt and build it at once; one
+    // of them may already decode while the other is still building.
+    struct Builder : CBase64 {
+        static void Build() { BuildDecodeTable(); }
+    };
+    Builder::Build();
+    std::atomic<bool> stop{false};
+    std::thread builder([&] {
+        while (!stop) Builder::Build();
+    });
+    int wrong = 0;
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < 200000 && GetTickCount() - start < 3000; ++i)
+        if (Decoded("QUJDRA==") != std::string("ABCD\0\0", 6)) ++wrong;
+    stop = true;
+    builder.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 class PwdFileTest : public ::testing::Test {
