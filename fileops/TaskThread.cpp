@@ -1,6 +1,8 @@
 #include "fileops/TaskThread.h"
+#include "fileops/HandlerSupport.h"
 #include "fileops/ProgressDlg.h"
 #include "fileops/TaskMessage.h"
+#include <exception>
 
 // The current source and target of any batch. The worker writes both under
 // the lock and the dialog copies both under it: every copy is a deep one, so
@@ -37,6 +39,33 @@ void GetProgressNames(CString& strSrc, CString& strDst) {
 }
 
 int (*CFileTaskThread::s_pfnRunTask)(CFileTask& task) = nullptr;
+
+namespace {
+// Nothing may leave the worker: the process would end with the dialog still
+// open. The handlers catch their own failures; what is left (memory running
+// out before a handler is entered) fails the task as a handler's last resort.
+int RunTask(CFileTask& task) {
+    try {
+        return CFileTaskThread::s_pfnRunTask ? CFileTaskThread::s_pfnRunTask(task) : task.Execute();
+    } catch (CException* e) {
+        e->Delete();
+    } catch (const std::exception&) {
+    }
+    if (task.m_nType < TASK_COPY || task.m_nType > TASK_DECOMPRESS) return TASK_ERROR;
+    return HandlerFailure(task.m_nType, task.m_strSrc);
+}
+
+// The starter's per-task callback: its failure leaves the task's result as
+// it is.
+void CallTaskDone(TaskDoneProc pfnTaskDone, int nResult, CFileTask& task) {
+    try {
+        pfnTaskDone(nResult, &task);
+    } catch (CException* e) {
+        e->Delete();
+    } catch (const std::exception&) {
+    }
+}
+}  // namespace
 
 CFileTaskThread::CFileTaskThread()
     : m_pWorker(nullptr),
@@ -203,10 +232,10 @@ UINT CFileTaskThread::FileTaskThreadProc(LPVOID pParam) {
         for (int i = 0; i < pBatch->m_arrTasks.GetSize(); ++i) {
             CFileTask& task = pBatch->m_arrTasks[i];
             task.m_dwFlags = dwFlags;
-            int nResult = s_pfnRunTask ? s_pfnRunTask(task) : task.Execute();
+            int nResult = RunTask(task);
             Sleep(10);
             if (hDlg) ::UpdateWindow(hDlg);
-            if (pBatch->m_pfnTaskDone) pBatch->m_pfnTaskDone(nResult, &task);
+            if (pBatch->m_pfnTaskDone) CallTaskDone(pBatch->m_pfnTaskDone, nResult, task);
             if (nResult != TASK_OK) {
                 bAllOk = FALSE;
                 if (nResult == TASK_ERROR || nResult == TASK_CANCELLED) break;

@@ -502,3 +502,63 @@ TEST(TaskBatchTest, WhenTheDialogCannotBeMadeNothingRuns) {
         delete batch;
     }
 }
+
+// Whatever a task or the per-task callback throws stays on the worker: the
+// task fails with the handlers' last-resort message, the batch stops, and
+// the dialog still hears of the end.
+TEST(TaskBatchTest, ExceptionsNeverLeaveTheWorker) {
+    ScriptScope s;
+    DialogAnswerer answerer(4000);
+    answerer.Ignore(_T("Copying..."));
+    answerer.Answer(nullptr, nullptr, IDOK);
+    struct Row {
+        const char* what;
+        std::function<void()> raise;
+        bool fromCallback;
+    } rows[] = {
+        {"framework exception", [] { AfxThrowMemoryException(); }, false},
+        {"standard exception", [] { throw std::bad_alloc(); }, false},
+        {"from the per-task callback", [] { AfxThrowInvalidArgException(); }, true},
+    };
+    static std::function<void()> s_raise;
+    static std::vector<int> s_results;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        s.script.flagsAtStart.clear();
+        s.script.results = {TASK_OK, TASK_OK};
+        s_raise = r.raise;
+        s_results.clear();
+        s.script.body = [&](CFileTask&, int i) {
+            if (!r.fromCallback && i == 0) s_raise();
+        };
+        answerer.ClearSeen();
+        TaskDoneProc record = [](int nResult, CFileTask*) { s_results.push_back(nResult); };
+        TaskDoneProc recordAndRaise = [](int nResult, CFileTask*) {
+            s_results.push_back(nResult);
+            if (s_results.size() == 1) s_raise();
+        };
+        CFileTaskThread batch;
+        batch.m_pfnTaskDone = r.fromCallback ? recordAndRaise : record;
+        batch.AddTask(_T("C:\\nowhere\\x"), CString(), TASK_COPY);
+        batch.AddTask(_T("C:\\nowhere\\y"), CString(), TASK_COPY);
+        int result = 0;
+        RunWithTimeout(20000, "throwing batch", [&] { result = batch.Start(TRUE); });
+        EXPECT_TRUE(batch.WaitForWorker(5000));
+        std::vector<DialogInfo> boxes;
+        for (const DialogInfo& d : answerer.Seen())
+            if (d.caption != _T("Copying...")) boxes.push_back(d);
+        if (r.fromCallback) {
+            // The task's own result stands and the batch goes on.
+            EXPECT_EQ(result, IDOK);
+            EXPECT_EQ(s_results, (std::vector<int>{TASK_OK, TASK_OK}));
+            EXPECT_TRUE(boxes.empty());
+        } else {
+            EXPECT_EQ(result, IDCANCEL);
+            EXPECT_EQ(s_results, (std::vector<int>{TASK_ERROR}));
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(U8(boxes[0].caption), "Error Moving File or Folder");
+            EXPECT_TRUE(boxes[0].HasText(_T("Cannot copy C:\\nowhere\\x"))) << U8(boxes[0].AllText());
+        }
+    }
+    s_raise = nullptr;
+}
