@@ -24,7 +24,8 @@ public:
     // Gives the shown icon the program's icon; 0 when it is not shown.
     BOOL SetTrayIcon();
 
-protected:
+    // Open to the owner: its real exit removes the icon with this same data
+    // and clears m_bShown, so that the destructor then finds it gone.
     CWnd* m_pWnd;
     BOOL m_bShown;
     NOTIFYICONDATAW m_nid;

@@ -174,6 +174,37 @@ TEST(SystemTrayTest, AddsChangesAndRemovesTheIcon) {
     owner.DestroyWindow();
 }
 
+TEST(SystemTrayTest, TheOwnersRealExitRemovesTheIconBeforeTheDestructor) {
+    CWnd owner;
+    ASSERT_TRUE(owner.CreateEx(0, AfxRegisterWndClass(0), _T("tray owner"), WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr));
+    HWND hWnd = owner.GetSafeHwnd();
+    {
+        CSystemTray tray;
+        ASSERT_TRUE(tray.AddTrayIcon(&owner));
+        EXPECT_EQ(tray.m_pWnd, &owner);
+        EXPECT_EQ(tray.m_nid.uID, (UINT)IDR_TRAY_ICON_ID);
+        EXPECT_EQ(tray.m_nid.uCallbackMessage, (UINT)WM_TRAY_NOTIFY);
+        // As the main frame does on a close request that ends the program.
+        ASSERT_TRUE(tray.m_bShown);
+        tray.m_nid.uFlags = 0;
+        EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &tray.m_nid));
+        tray.m_bShown = FALSE;
+        EXPECT_FALSE(IconPresent(hWnd));
+        // An icon of the same id added by someone else must outlive the tray
+        // object: its destructor sends nothing for an icon it no longer shows.
+        NOTIFYICONDATAW other = tray.m_nid;
+        other.uFlags = NIF_TIP;
+        ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &other));
+    }
+    EXPECT_TRUE(IconPresent(hWnd));
+    NOTIFYICONDATAW gone = {};
+    gone.cbSize = NOTIFYICONDATAW_V3_SIZE;
+    gone.hWnd = hWnd;
+    gone.uID = IDR_TRAY_ICON_ID;
+    Shell_NotifyIconW(NIM_DELETE, &gone);
+    owner.DestroyWindow();
+}
+
 TEST(SystemTrayTest, RefusesAMissingOwner) {
     CSystemTray tray;
     EXPECT_FALSE(tray.AddTrayIcon(nullptr));
