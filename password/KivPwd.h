@@ -12,12 +12,12 @@ public:
     CKivPwd();
     virtual ~CKivPwd();
 
-    // A new file holding the first password, hidden. FALSE when something
-    // exists at the path, the file cannot be opened or the password cannot
-    // be encoded (nothing is written then), or the hidden attribute cannot
-    // be set (the file is removed again). A failed write or close removes
-    // the file and lets the file exception through. After any failure the
-    // list is empty.
+    // A new file holding the first password, hidden. FALSE with nothing
+    // changed when something exists at the path, the password cannot be
+    // encoded or the file cannot be opened; FALSE when the hidden attribute
+    // cannot be set (the file is removed again). A failed write or close
+    // removes the file and lets the file exception through. After a failure
+    // past the open the list is empty.
     BOOL CreatePwdFile(const CString& strPath, const CString& strPwd);
     // Adds every line of the file to the list, each at the head. FALSE when
     // the file cannot be opened or yields no password. Read and seek
