@@ -24,6 +24,19 @@ BOOL IsPasswordText(const CString& s) {
     return TRUE;
 }
 
+// The store lets a failed read or write of the password file through as an
+// exception (a full or removed drive). Nothing above a message handler
+// catches it, so it would end the program: it counts as the call's failure.
+template <class Call>
+BOOL StoreCall(Call call) {
+    try {
+        return call();
+    } catch (CException* e) {
+        e->Delete();
+        return FALSE;
+    }
+}
+
 CString LoadText(UINT nID) {
     CString s;
     s.LoadString(nID);
@@ -232,7 +245,7 @@ void CPwdDlg::OnPwdConfirm() {
 void CPwdDlg::ConfirmLogin() {
     CString strPwd = BoxText(m_pEditOld);
     if (RejectTexts(&strPwd, 1)) return;
-    if (!m_pwdStore.LoadPwdFile(m_strPwdPath)) {
+    if (!StoreCall([&] { return m_pwdStore.LoadPwdFile(m_strPwdPath); })) {
         ShowMessage(IDS_PWD_LOAD_FAIL, MB_ICONERROR);
         ResetPwdInputs();
         EndDialog(IDCANCEL);
@@ -256,7 +269,7 @@ void CPwdDlg::ConfirmCreate() {
         ResetPwdInputs();
         return;
     }
-    if (!m_pwdStore.CreatePwdFile(m_strPwdPath, texts[0])) {
+    if (!StoreCall([&] { return m_pwdStore.CreatePwdFile(m_strPwdPath, texts[0]); })) {
         ShowMessage(kCreateFailed, kError, MB_ICONERROR);
         ResetPwdInputs();
         return;
@@ -273,13 +286,13 @@ void CPwdDlg::ConfirmChange() {
         ResetPwdInputs();
         return;
     }
-    if (!m_pwdStore.LoadPwdFile(GetAppPwdFilePath())) {
+    if (!StoreCall([&] { return m_pwdStore.LoadPwdFile(GetAppPwdFilePath()); })) {
         ShowMessage(IDS_PWD_FILE_DAMAGED, MB_ICONERROR);
         ResetPwdInputs();
         EndDialog(IDCANCEL);
         return;
     }
-    if (!m_pwdStore.ChangePwd(texts[0], texts[1])) {
+    if (!StoreCall([&] { return m_pwdStore.ChangePwd(texts[0], texts[1]); })) {
         ShowMessage(IDS_PWD_INVALID, MB_ICONERROR);
         ResetPwdInputs();
         return;

@@ -391,3 +391,48 @@ TEST(PwdEditTest, PassesOnlyLettersDigitsAndEditingKeys) {
     MSG up = {nullptr, WM_KEYUP, VK_SPACE, 0};
     EXPECT_FALSE(edit.PreTranslateMessage(&up));
 }
+
+namespace {
+// A drive filled up to its last byte for as long as it lives.
+struct FullDrive {
+    explicit FullDrive(const CString& root) : filler(root + _T("filler")) {
+        CFile f(filler, CFile::modeCreate | CFile::modeWrite);
+        std::string block(64 * 1024, 'x');
+        try {
+            for (;;) f.Write(block.data(), (UINT)block.size());
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+        try {
+            for (;;) f.Write("x", 1);
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+    }
+    ~FullDrive() { DeleteFileW(filler); }
+    CString filler;
+};
+}  // namespace
+
+TEST_F(PwdDialogTest, CreateOnAFullDriveIsRefusedAndTheDialogStays) {
+    char drive[8];
+    if (!GetEnvironmentVariableA("KIV_FULL_DRIVE", drive, sizeof drive)) GTEST_SKIP() << "no full drive";
+    const CString root = CString(drive) + _T("\\");
+    const CString pwdFile = root + _T("KIV\\KIV.pwd");
+    theApp.m_strDrivePath = CString(drive);
+    CPwdDlg dlg;
+    ASSERT_TRUE(dlg.PreparePasswordPath());
+    {
+        FullDrive full(root);
+        // The file can be made but its line cannot be written: the store
+        // throws, and the dialog reports a failed creation instead of ending
+        // the program.
+        std::vector<Step> steps = {
+            {{nullptr, L"abc123", L"abc123"}, kError, kCreateFailed, ERROR_ICON},
+        };
+        EXPECT_EQ(Run(dlg, PWD_MODE_CREATE, steps, L"Create Password"), IDCANCEL);  // then Cancel
+        EXPECT_FALSE(dlg.m_bSucceeded);
+        EXPECT_EQ(GetFileAttributesW(pwdFile), INVALID_FILE_ATTRIBUTES);
+    }
+    RemoveDirectoryW(root + _T("KIV"));
+}
