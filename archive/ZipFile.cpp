@@ -249,11 +249,20 @@ void CZipFile::WriteEntryData(UINT nCount, const void* pBytes) {
     s.next_in = (Bytef*)pBytes;
     s.avail_in = nCount;
     int err = Z_OK;
-    while (s.avail_in > 0 && err == Z_OK) {
-        if (s.avail_out == 0) FlushOutput();
-        uInt before = s.avail_out;
-        err = deflate(&s, Z_NO_FLUSH);
-        m_state.m_nBuffered += before - s.avail_out;
+    try {
+        while (s.avail_in > 0 && err == Z_OK) {
+            if (s.avail_out == 0) FlushOutput();
+            uInt before = s.avail_out;
+            err = deflate(&s, Z_NO_FLUSH);
+            m_state.m_nBuffered += before - s.avail_out;
+        }
+    } catch (CException*) {
+        // The caller's bytes are not ours past this call: the Close that
+        // follows a failure must not deflate the rest of them. The entry then
+        // lacks data its CRC and size count, so it never reads back as good.
+        s.next_in = nullptr;
+        s.avail_in = 0;
+        throw;
     }
     s.next_in = nullptr;
     if (err != Z_OK && err != Z_NEED_DICT) ThrowError(err);
