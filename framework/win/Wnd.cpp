@@ -125,7 +125,16 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     st->curMsg.message = message;
     st->curMsg.wParam = wParam;
     st->curMsg.lParam = lParam;
-    LRESULT r = pWnd->WindowProc(message, wParam, lParam);
+    LRESULT r = 0;
+    // A framework exception must not unwind through the system's window
+    // code: a handler that lets one escape ends its message (a window being
+    // created fails to be created) instead of the program.
+    try {
+        r = pWnd->WindowProc(message, wParam, lParam);
+    } catch (CException* e) {
+        e->Delete();
+        r = message == WM_CREATE ? -1 : 0;
+    }
     if (message == WM_NCDESTROY) AfxWndInternals::AfterNcDestroy(pWnd);
     st->curMsg = saved;
     return r;

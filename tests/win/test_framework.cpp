@@ -203,6 +203,27 @@ TEST(FrameworkMessageMap, EntriesReachDerivedOverridesAndBaseMaps) {
     AfxDeleteTempMaps();
 }
 
+namespace {
+class CThrowingWnd : public CWnd {
+public:
+    afx_msg LRESULT OnPing(WPARAM, LPARAM) { AfxThrowFileException(CFileException::diskFull); }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CThrowingWnd, CWnd)
+    ON_MESSAGE(WM_FX_PING, &CThrowingWnd::OnPing)
+END_MESSAGE_MAP()
+}  // namespace
+
+TEST(FrameworkMessageMap, AnExceptionEndsItsMessageNotTheProgram) {
+    Watchdog wd(kTestTimeoutMs, "throwing handler test");
+    CThrowingWnd w;
+    ASSERT_TRUE(w.CreateEx(0, nullptr, L"throws", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr));
+    EXPECT_EQ(w.SendMessage(WM_FX_PING, 1, 2), 0);
+    ASSERT_TRUE(w.PostMessage(WM_FX_PING, 1, 2));
+    PumpFor(100);
+    EXPECT_TRUE(w.DestroyWindow());
+}
+
 TEST(FrameworkControls, FontsProgressAndAnimation) {
     Watchdog wd(kTestTimeoutMs, "controls test");
     CTestFrame f;
