@@ -4,6 +4,7 @@
 #include "app/KIVApp.h"
 #include "archive/UnzipFile.h"
 #include "fileops/PathFunctions.h"
+#include "tests/support/win/FullDrive.h"
 #include "tests/win/HandlerTestSupport.h"
 #include <algorithm>
 #include <cstdlib>
@@ -327,11 +328,10 @@ TEST(CompressHandlersTest, CancelInALargeFileStopsTheBatch) {
 }
 
 TEST(CompressHandlersTest, FullDriveKeepsTheExistingTarget) {
-    const char* drive = getenv("KIV_FULL_DRIVE");
-    if (!drive || !*drive) GTEST_SKIP() << "KIV_FULL_DRIVE is not set";
+    const CString full = FullDriveRoot();
+    if (full.IsEmpty()) GTEST_SKIP() << "KIV_FULL_DRIVE is not set";
     RunWithTimeout(180000, "full drive", [&] {
         DrivePassword pwd({L"fulldisk1"});
-        CString full = CString(drive) + L"\\";
         TempDir dir(L"E:\\");
         std::string bigData = MakeRandom(kBig, 6);
         struct Case {
@@ -366,7 +366,7 @@ TEST(CompressHandlersTest, FullDriveKeepsTheExistingTarget) {
             EXPECT_TRUE(boxes[0].HasText(L"The disk in the destination drive is full")) << U8(boxes[0].AllText());
             EXPECT_TRUE(ReadAll(c.output) == old);
             EXPECT_TRUE(ReadAll(c.source) == sourceBefore);
-            EXPECT_EQ(CountTemps(CString(drive)), 0);
+            EXPECT_EQ(CountTemps(full.Left(2)), 0);
             DeleteFileW(c.output);
         }
     });
@@ -438,14 +438,14 @@ TEST(CompressHandlersTest, InPlaceWorksOnTheListingTakenFirst) {
 }
 
 TEST(CompressHandlersTest, ArchiveWhoseLastRecordsDoNotFitIsRemoved) {
-    const char* drive = getenv("KIV_FULL_DRIVE");
-    if (!drive || !*drive) GTEST_SKIP() << "KIV_FULL_DRIVE is not set";
+    const CString full = FullDriveRoot();
+    if (full.IsEmpty()) GTEST_SKIP() << "KIV_FULL_DRIVE is not set";
     RunWithTimeout(180000, "close fails", [&] {
         DrivePassword pwd({L"closing1"});
         Answers a;
         a.Finish();
         TempDir dir(L"E:\\");
-        CString full = CString(drive) + L"\\", source = dir.File(L"src.bin");
+        CString source = dir.File(L"src.bin");
 
         // Random bytes whose archive ends well inside a 16 KB output buffer:
         // every full buffer reaches the drive while the data is written, and
@@ -501,7 +501,7 @@ TEST(CompressHandlersTest, ArchiveWhoseLastRecordsDoNotFitIsRemoved) {
         EXPECT_EQ(U8(boxes[0].caption), "Error Compressing File or Folder");
         EXPECT_TRUE(boxes[0].HasText(L"Cannot compress " + full + L"src.bin.kvf")) << U8(boxes[0].AllText());
         EXPECT_FALSE(Exists(full + L"src.bin.kvf"));
-        EXPECT_EQ(CountTemps(CString(drive)), 0);
+        EXPECT_EQ(CountTemps(full.Left(2)), 0);
         DeleteFileW(full + L"filler");
     });
 }

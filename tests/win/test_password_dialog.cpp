@@ -6,6 +6,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
 #include "tests/support/win/Watchdog.h"
+#include "tests/support/win/FullDrive.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <atomic>
@@ -392,38 +393,16 @@ TEST(PwdEditTest, PassesOnlyLettersDigitsAndEditingKeys) {
     EXPECT_FALSE(edit.PreTranslateMessage(&up));
 }
 
-namespace {
-// A drive filled up to its last byte for as long as it lives.
-struct FullDrive {
-    explicit FullDrive(const CString& root) : filler(root + _T("filler")) {
-        CFile f(filler, CFile::modeCreate | CFile::modeWrite);
-        std::string block(64 * 1024, 'x');
-        try {
-            for (;;) f.Write(block.data(), (UINT)block.size());
-        } catch (CFileException* e) {
-            e->Delete();
-        }
-        try {
-            for (;;) f.Write("x", 1);
-        } catch (CFileException* e) {
-            e->Delete();
-        }
-    }
-    ~FullDrive() { DeleteFileW(filler); }
-    CString filler;
-};
-}  // namespace
 
 TEST_F(PwdDialogTest, CreateOnAFullDriveIsRefusedAndTheDialogStays) {
-    char drive[8];
-    if (!GetEnvironmentVariableA("KIV_FULL_DRIVE", drive, sizeof drive)) GTEST_SKIP() << "no full drive";
-    const CString root = CString(drive) + _T("\\");
+    const CString root = FullDriveRoot();
+    if (root.IsEmpty()) GTEST_SKIP() << "no full drive";
     const CString pwdFile = root + _T("KIV\\KIV.pwd");
-    theApp.m_strDrivePath = CString(drive);
+    theApp.m_strDrivePath = root.Left(2);
     CPwdDlg dlg;
     ASSERT_TRUE(dlg.PreparePasswordPath());
     {
-        FullDrive full(root);
+        CDriveFiller full(root + _T("filler"));
         // The file can be made but its line cannot be written: the store
         // throws, and the dialog reports a failed creation instead of ending
         // the program.

@@ -3,6 +3,7 @@
 #include "password/Base64.h"
 #include "password/KivPwd.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win/FullDrive.h"
 #include <gtest/gtest.h>
 #include <atomic>
 #include <string>
@@ -232,24 +233,10 @@ TEST_F(PwdFileTest, FailedCreateLeavesNoFile) {
     EXPECT_FALSE(store.CreatePwdFile(dir.File(_T("no\\such\\KIV.pwd")), _T("abc123")));
 
     // A full drive: the file is created but its line cannot be written.
-    char drive[8];
-    if (!GetEnvironmentVariableA("KIV_FULL_DRIVE", drive, sizeof drive)) GTEST_SKIP() << "no full drive";
-    TempDir full{CString(drive) + _T("\\")};
-    CString filler = full.File(_T("filler"));
-    {
-        CFile f(filler, CFile::modeCreate | CFile::modeWrite);
-        std::string block(64 * 1024, 'x');
-        try {
-            for (;;) f.Write(block.data(), (UINT)block.size());
-        } catch (CFileException* e) {
-            e->Delete();
-        }
-        try {
-            for (;;) f.Write("x", 1);
-        } catch (CFileException* e) {
-            e->Delete();
-        }
-    }
+    CString root = FullDriveRoot();
+    if (root.IsEmpty()) GTEST_SKIP() << "no full drive";
+    TempDir full{root};
+    CDriveFiller filler(full.File(_T("filler")));
     CString target = full.File(_T("KIV.pwd"));
     BOOL bThrown = FALSE;
     try {
