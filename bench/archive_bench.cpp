@@ -11,6 +11,7 @@
 #include "archive/UnzipFile.h"
 #include "archive/ZipException.h"
 #include "archive/ZipFile.h"
+#include "bench/Corpus.h"
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -99,37 +100,8 @@ CString TempFolder() {
 #endif
 }
 
-// The corpus, written to a file piece by piece so that no copy of it stays
-// in memory: 3 MiB of text (pseudo-words of a skewed vocabulary, so that it
-// compresses about as well as prose), then 1 MiB of random bytes, and so on.
-void MakeCorpus(const CString& path, ULONGLONG size) {
-    std::mt19937 rng(1);
-    std::vector<std::string> words(4096);
-    for (std::string& w : words) {
-        w.resize(2 + rng() % 8);
-        for (char& c : w) c = (char)('a' + rng() % 26);
-    }
-    CFile f(path, CFile::modeCreate | CFile::modeWrite);
-    std::string piece;
-    for (ULONGLONG done = 0; done < size;) {
-        const bool random = (done / (1u << 20)) % 4 == 3;
-        piece.clear();
-        while (piece.size() < (1u << 20)) {
-            if (random) {
-                uint32_t v = rng();
-                piece.append(reinterpret_cast<const char*>(&v), 4);
-            } else {
-                uint32_t a = rng() % 4096, b = rng() % 4096;
-                piece += words[a * b / 4096];
-                piece += rng() % 12 ? " " : rng() % 2 ? ".\r\n" : ", ";
-            }
-        }
-        UINT n = (UINT)std::min<ULONGLONG>(1u << 20, size - done);
-        f.Write(piece.data(), n);
-        done += n;
-    }
-    f.Close();
-}
+// The corpus: 3 MiB of text, then 1 MiB of random bytes, and so on.
+void MakeCorpus(const CString& path, ULONGLONG size) { WriteCorpusFile(path, size, 1, 4); }
 
 void RemoveQuietly(const CString& path) {
     try {

@@ -18,6 +18,7 @@
 #include "archive/UnzipFile.h"
 #include "archive/ZipException.h"
 #include "archive/ZipFile.h"
+#include "bench/Corpus.h"
 #include "fileops/HandlerSupport.h"
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
@@ -70,35 +71,8 @@ void DeleteTree(const CString& path) {
     SHFileOperationW(&op);
 }
 
-// File i: even ones text of a skewed vocabulary, odd ones random bytes.
-void MakeFile(const CString& path, ULONGLONG size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<std::string> words(4096);
-    for (std::string& w : words) {
-        w.resize(2 + rng() % 8);
-        for (char& c : w) c = (char)('a' + rng() % 26);
-    }
-    const bool random = seed % 2 == 1;
-    CFile f(path, CFile::modeCreate | CFile::modeWrite);
-    std::string piece;
-    for (ULONGLONG done = 0; done < size;) {
-        piece.clear();
-        while (piece.size() < (1u << 20)) {
-            if (random) {
-                uint32_t v = rng();
-                piece.append(reinterpret_cast<const char*>(&v), 4);
-            } else {
-                uint32_t a = rng() % 4096, b = rng() % 4096;
-                piece += words[a * b / 4096];
-                piece += rng() % 12 ? " " : rng() % 2 ? ".\r\n" : ", ";
-            }
-        }
-        UINT n = (UINT)std::min<ULONGLONG>(1u << 20, size - done);
-        f.Write(piece.data(), n);
-        done += n;
-    }
-    f.Close();
-}
+// File i: even ones text, odd ones random bytes.
+void MakeFile(const CString& path, ULONGLONG size, unsigned seed) { WriteCorpusFile(path, size, seed, seed % 2); }
 
 bool SameBytes(const CString& a, const CString& b) {
     CFile fa(a, CFile::modeRead | CFile::shareDenyNone), fb(b, CFile::modeRead | CFile::shareDenyNone);
