@@ -20,6 +20,7 @@
 #include "archive/ZipFile.h"
 #include "bench/Corpus.h"
 #include "fileops/HandlerSupport.h"
+#include "fileops/PathFunctions.h"
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
 #include "password/KivPwd.h"
@@ -58,17 +59,6 @@ DWORD WINAPI Watchdog(LPVOID p) {
     fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
     return 0;
-}
-
-void DeleteTree(const CString& path) {
-    std::wstring from(path.GetString());
-    from.push_back(0);
-    from.push_back(0);
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    SHFileOperationW(&op);
 }
 
 // File i: even ones text, odd ones random bytes.
@@ -235,7 +225,7 @@ int main() {
         return 1;
     }
 
-    DeleteTree(strDir);
+    DeleteFolderTree(strDir);
     CreateDirectoryW(strDir, nullptr);
     std::vector<CString> corpus;
     ULONGLONG nTotal = 0;
@@ -294,16 +284,16 @@ int main() {
         }
         compress.Take(write, pacedWrite, c, corpus.size());
         decompress.Take(read, pacedRead, d, corpus.size());
-        DeleteTree(engineDir);
-        DeleteTree(packed);
-        DeleteTree(restored);
+        DeleteFolderTree(engineDir);
+        DeleteFolderTree(packed);
+        DeleteFolderTree(restored);
     }
     if (allOk) {
         compress.Print("compress", nRepeats, corpus.size());
         decompress.Print("decompress", nRepeats, corpus.size());
     }
 
-    DeleteTree(strDir);
+    DeleteFolderTree(strDir);
     SetFileAttributesW(strPwd, FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(strPwd);
     if (bKept) MoveFileW(strPwdKept, strPwd);
