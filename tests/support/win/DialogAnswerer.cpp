@@ -155,34 +155,28 @@ DialogAnswerer::~DialogAnswerer() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-void DialogAnswerer::Answer(LPCTSTR caption, LPCTSTR textPart, int buttonId, int times) {
+void DialogAnswerer::AddRule(LPCTSTR caption, LPCTSTR textPart, int buttonId, Handler handler, int times,
+                             bool ignore) {
     Rule r;
     r.caption = caption;
     r.textPart = textPart;
     r.button = buttonId;
+    r.handler = std::move(handler);
     r.times = times;
+    r.ignore = ignore;
     std::lock_guard<std::mutex> g(m_lock);
     m_rules.push_back(r);
+}
+
+void DialogAnswerer::Answer(LPCTSTR caption, LPCTSTR textPart, int buttonId, int times) {
+    AddRule(caption, textPart, buttonId, Handler(), times, false);
 }
 
 void DialogAnswerer::OnDialog(LPCTSTR caption, LPCTSTR textPart, Handler handler, int times) {
-    Rule r;
-    r.caption = caption;
-    r.textPart = textPart;
-    r.handler = handler;
-    r.times = times;
-    std::lock_guard<std::mutex> g(m_lock);
-    m_rules.push_back(r);
+    AddRule(caption, textPart, 0, std::move(handler), times, false);
 }
 
-void DialogAnswerer::Ignore(LPCTSTR caption, LPCTSTR textPart) {
-    Rule r;
-    r.caption = caption;
-    r.textPart = textPart;
-    r.ignore = true;
-    std::lock_guard<std::mutex> g(m_lock);
-    m_rules.push_back(r);
-}
+void DialogAnswerer::Ignore(LPCTSTR caption, LPCTSTR textPart) { AddRule(caption, textPart, 0, Handler(), -1, true); }
 
 void DialogAnswerer::ClearRules() {
     std::lock_guard<std::mutex> g(m_lock);

@@ -75,6 +75,7 @@ private:
         size_t seenIndex;
         bool recorded;
     };
+    void AddRule(LPCTSTR caption, LPCTSTR textPart, int buttonId, Handler handler, int times, bool ignore);
     void Loop();
     void Visit(HWND h, DWORD now);
     static bool Matches(const Rule& r, const DialogInfo& info);
