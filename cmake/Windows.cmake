@@ -35,6 +35,8 @@ else()
   target_link_libraries(kivcore INTERFACE kivarchive kivfx)
 endif()
 
+include(cmake/ShellExt.cmake)
+
 set(KIV_RC ${CMAKE_SOURCE_DIR}/res/kiv.rc)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/app/KIVMain.cpp)

@@ -1,0 +1,74 @@
+// CKIVShlExt: the shell's context-menu handler for every file. It offers
+// "Auto Compress KVF files" and "Auto Decompress KVF files", puts the
+// selected paths on the clipboard as "KIV_MUTLIFILES_FORMAT" and starts the
+// program named by the KVF file type's open command with "compress" or
+// "uncompress".
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+#include "shellext/KIVShellExtIds.h"
+
+enum SelectionKind {
+    SELECTION_MIXED = 0,     // some paths end in ".kvf", some do not
+    SELECTION_PLAIN = 1,     // none ends in ".kvf"
+    SELECTION_ARCHIVES = 2,  // all end in ".kvf"
+};
+
+// The longest path the clipboard list carries, in UTF-16 units.
+const UINT SHELL_PATH_MAX = 520;
+
+// One selected path as the clipboard list carries it: unit 0 = length & 0xFF,
+// unit 1 = length >> 8, then the characters without a terminator.
+struct ShellPathEntry {
+    WORD units[SHELL_PATH_MAX + 2];
+};
+
+class CKIVShlExt final : public IKIVShlExt, public IShellExtInit, public IContextMenu {
+public:
+    // Makes an object and hands out riid of it through *ppv.
+    static HRESULT Create(REFIID riid, void** ppv);
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IShellExtInit: reads the selection from the data object's CF_HDROP.
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj, HKEY hkeyProgID) override;
+
+    // IContextMenu
+    STDMETHODIMP QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT uFlags) override;
+    STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* pici) override;
+    STDMETHODIMP GetCommandString(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName, UINT cchMax) override;
+
+    // The kind of one path: SELECTION_ARCHIVES when it is longer than five
+    // characters and ends in ".kvf" in any letter case, else SELECTION_PLAIN.
+    static SelectionKind GetPathKind(const WCHAR* path, UINT length);
+    // Fills entry from path (terminated, at most SHELL_PATH_MAX characters);
+    // returns the units used (length + 2), 0 when either pointer is null.
+    static UINT BuildPathEntry(ShellPathEntry* entry, const WCHAR* path);
+    // The program's path from the open command's text: the quoted part, or
+    // the text up to a ".exe" (any letter case) followed by a blank or the
+    // end, or else the whole text. False when nothing fits into cch.
+    static bool ProgramFromOpenCommand(const WCHAR* command, WCHAR* program, size_t cch);
+
+private:
+    CKIVShlExt();
+    ~CKIVShlExt();
+
+    // Writes the list to the clipboard; a failure leaves the previous
+    // clipboard content or an empty clipboard, never a partial list.
+    HRESULT PutPathsOnClipboard();
+    // Sets m_szProgram from HKCR "KVFile\shell\open\command".
+    HRESULT ReadOpenCommand();
+    void FreePathEntries();
+    void FreeMenuBitmap();
+
+    volatile LONG m_cRef;
+    HBITMAP m_hMenuBitmap;
+    ShellPathEntry** m_ppEntries;
+    UINT m_nPaths;
+    UINT m_nTotalUnits;  // sum over the entries of (length + 2)
+    WCHAR m_szProgram[MAX_PATH + 1];
+    SelectionKind m_nSelKind;
+};
