@@ -48,10 +48,34 @@ CString CKivPwd::DecodePwd(const CString& strLine) {
 }
 
 void CKivPwd::AppendLine(CFile& file, const CString& strLine) {
-    std::string line = strLine.ToNarrow(CP_ACP);
-    line += kLineFeed;
-    file.SeekToEnd();
-    file.Write(line.data(), (UINT)line.size());
+    std::string bytes;
+    const ULONGLONG nOld = file.SeekToEnd();
+    if (nOld > 0) {
+        // A last line without its line feed (an edited file) would run into
+        // the new line and both passwords would be lost.
+        char last = kLineFeed;
+        file.Seek(-1, CFile::end);
+        file.Read(&last, 1);
+        if (last != kLineFeed) bytes += kLineFeed;
+        file.SeekToEnd();
+    }
+    bytes += strLine.ToNarrow(CP_ACP);
+    bytes += kLineFeed;
+    try {
+        file.Write(bytes.data(), (UINT)bytes.size());
+        file.Flush();
+    } catch (CException*) {
+        // A drive with room for only part of the line keeps that part: read
+        // back, it would be the current password, and neither the old nor
+        // the new one would log in. The file goes back to its old length.
+        try {
+            file.SetLength(nOld);
+        } catch (CException* e) {
+            e->Delete();
+        }
+        file.Abort();
+        throw;
+    }
     file.Close();
 }
 
@@ -161,7 +185,9 @@ BOOL CKivPwd::ChangePwd(const CString& strOld, const CString& strNew) {
     CString strLine = EncodePwd(strNew);
     if (strLine.IsEmpty()) return FALSE;
     CFile file;
-    if (!file.Open(m_strPath, CFile::modeWrite | CFile::shareExclusive)) return FALSE;
+    // Read access too: the file's last byte tells whether its last line
+    // still needs a line feed.
+    if (!file.Open(m_strPath, CFile::modeReadWrite | CFile::shareExclusive)) return FALSE;
     AppendLine(file, strLine);
     m_pwdList.AddTail(strNew);
     return TRUE;

@@ -27,6 +27,10 @@ public:
     CString GetCurrentPwd() const;
     // Appends strNew to the file when strOld is the current password
     // (case-sensitive). The head stays the password of the last load.
+    // FALSE with nothing written when the password is not the current one,
+    // cannot be encoded or the file cannot be opened. A failed write throws
+    // the file exception after the file is cut back to its old length, so
+    // the file holds either the whole new line or exactly what it held.
     BOOL ChangePwd(const CString& strOld, const CString& strNew);
     // TRUE when a file is known and some entry equals the password exactly.
     BOOL HasPwd(const CString& strPwd) const;
@@ -45,7 +49,10 @@ protected:
     CString m_strPath;
 
 private:
-    // Writes the line of strLine at the end of the open file, then closes it.
+    // Writes the line of strLine at the end of the open file (after a line
+    // feed when the file's last line has none), then closes it. A failed
+    // write or flush cuts the file back to its old length, closes it and
+    // throws.
     static void AppendLine(CFile& file, const CString& strLine);
     CKivPwd(const CKivPwd&) = delete;
     CKivPwd& operator=(const CKivPwd&) = delete;

@@ -292,8 +292,16 @@ void CPwdDlg::ConfirmChange() {
         EndDialog(IDCANCEL);
         return;
     }
-    if (!StoreCall([&] { return m_pwdStore.ChangePwd(texts[0], texts[1]); })) {
+    if (texts[0] != m_pwdStore.GetCurrentPwd()) {
         ShowMessage(IDS_PWD_INVALID, MB_ICONERROR);
+        ResetPwdInputs();
+        return;
+    }
+    // The old password is right, so a failure here is a password that could
+    // not be written (a full or removed drive, a file held open): said as
+    // such, not as a wrong password. The file is as it was.
+    if (!StoreCall([&] { return m_pwdStore.ChangePwd(texts[0], texts[1]); })) {
+        ShowMessage(kCreateFailed, kError, MB_ICONERROR);
         ResetPwdInputs();
         return;
     }

@@ -415,3 +415,38 @@ TEST_F(PwdDialogTest, CreateOnAFullDriveIsRefusedAndTheDialogStays) {
     }
     RemoveDirectoryW(root + _T("KIV"));
 }
+
+TEST_F(PwdDialogTest, ChangeOnAFullDriveIsAFailedAdditionAndTheOldPasswordStays) {
+    const CString root = FullDriveRoot();
+    if (root.IsEmpty()) GTEST_SKIP() << "no full drive";
+    const CString folder = root + _T("KIV"), pwdFile = folder + _T("\\KIV.pwd");
+    struct Cleanup {
+        CString file, folder;
+        ~Cleanup() {
+            SetFileAttributesW(file, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(file);
+            RemoveDirectoryW(folder);
+        }
+    } cleanup{pwdFile, folder};
+    theApp.m_strDrivePath = root.Left(2);
+    theApp.m_strPwdFile = pwdFile;
+    ASSERT_TRUE(CreateDirectoryW(folder, nullptr));
+    // Sized so that only the first bytes of the new line fit.
+    const std::string history = PwdHistoryShortOfUnit(AllocationUnit(root));
+    WriteAll(pwdFile, history);
+    SetFileAttributesW(pwdFile, FILE_ATTRIBUTE_HIDDEN);
+
+    CDriveFiller full(root + _T("filler"));
+    CPwdDlg change;
+    std::vector<Step> steps = {
+        {{L"current99", L"brand3", L"brand3"}, kError, kCreateFailed, ERROR_ICON},
+    };
+    EXPECT_EQ(Run(change, PWD_MODE_CHANGE, steps, L"Change Password"), IDCANCEL);  // then Cancel
+    EXPECT_FALSE(change.m_bSucceeded);
+    EXPECT_TRUE(ReadAll(pwdFile) == history) << ReadAll(pwdFile).size() << " bytes";
+
+    CPwdDlg login;
+    ASSERT_TRUE(login.PreparePasswordPath());
+    Run(login, PWD_MODE_LOGIN, {{{L"current99"}, nullptr, nullptr, NO_ICON, true}}, L"Login");
+    EXPECT_TRUE(login.m_bSucceeded);
+}

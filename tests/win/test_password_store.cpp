@@ -209,6 +209,45 @@ TEST_F(PwdFileTest, ChangeAppendsOnlyForTheExactCurrentPassword) {
     EXPECT_FALSE(next.ChangePwd(_T("newpw2"), CString(L"abc\xD800")));
     EXPECT_FALSE(next.ChangePwd(_T("newpw2"), CString()));
     EXPECT_EQ(ReadAll(path), "b2xkcHcx\nbmV3cHcy\n");
+
+    // A last line without its line feed stays a line of its own.
+    WriteAll(path, "b2xkcHcx");
+    CKivPwd bare;
+    ASSERT_TRUE(bare.LoadPwdFile(path));
+    ASSERT_TRUE(bare.ChangePwd(_T("oldpw1"), _T("newpw2")));
+    EXPECT_EQ(ReadAll(path), "b2xkcHcx\nbmV3cHcy\n");
+}
+
+TEST_F(PwdFileTest, ChangeOnAFullDriveLeavesTheFileAsItWas) {
+    CString root = FullDriveRoot();
+    if (root.IsEmpty()) GTEST_SKIP() << "no full drive";
+    const DWORD nUnit = AllocationUnit(root);
+    ASSERT_GE(nUnit, 512u);
+    TempDir full{root};
+    CString target = full.File(_T("KIV.pwd"));
+    const std::string history = PwdHistoryShortOfUnit(nUnit);
+    WriteAll(target, history);
+    ASSERT_TRUE(SetFileAttributesW(target, FILE_ATTRIBUTE_HIDDEN));
+    const DWORD attrs = Attributes(target);
+    CDriveFiller filler(full.File(_T("filler")));
+
+    CKivPwd store;
+    ASSERT_TRUE(store.LoadPwdFile(target));
+    BOOL bChanged = FALSE;
+    try {
+        bChanged = store.ChangePwd(_T("current99"), _T("brand3"));
+    } catch (CFileException* e) {
+        e->Delete();
+    }
+    EXPECT_FALSE(bChanged);
+    EXPECT_TRUE(ReadAll(target) == history) << ReadAll(target).size() << " bytes";
+    EXPECT_EQ(Attributes(target), attrs);
+    EXPECT_FALSE(store.HasPwd(_T("brand3")));
+
+    CKivPwd next;
+    ASSERT_TRUE(next.LoadPwdFile(target));
+    EXPECT_TRUE(next.GetCurrentPwd() == _T("current99"));
+    EXPECT_TRUE(next.HasPwd(_T("oldpw1")));
 }
 
 TEST_F(PwdFileTest, AnOpenFileLocksOutOtherStores) {
