@@ -25,7 +25,12 @@ const UINT IDS_TOO_LARGE = 190;
 // The password check field: the password's UTF-16 units as single bytes in
 // the run-time's C locale, where units 0 to 255 are themselves and a larger
 // one ends the text; zeros after it. Only the first 17 bytes are kept.
-void BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
+// Stored archives are read with this layout, so it stays as it is. FALSE
+// when the field does not read back as the password (longer than the field,
+// a unit the field cannot hold or the code page reads otherwise): a
+// password file edited or damaged outside the dialog can hold such a
+// password, and its archive could never be decompressed.
+BOOL BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
     BYTE buffer[260];
     memset(buffer, 0, sizeof buffer);
     int nLimit = strPwd.GetLength() + 1;
@@ -36,6 +41,7 @@ void BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
         buffer[i] = (BYTE)ch;
     }
     memcpy(field, buffer, sizeof field);
+    return CheckFieldPassword(field) == strPwd;
 }
 
 // The current password of the drive, cached in the task at its first file.
@@ -115,13 +121,12 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     CZipFile zip;
     try {
         CString strPwd;
-        if (!TakePassword(task, strPwd)) {
+        if (!TakePassword(task, strPwd) || !BuildPasswordField(strPwd, zip.m_passwordField)) {
             source.Close();
             zip.Close();
             ShowTaskError(TaskString(136), TaskString(117));
             return TASK_ERROR;
         }
-        BuildPasswordField(strPwd, zip.m_passwordField);
         zip.Open(temp.Path());
         EntryFileInfo info;
         info.SetFromFile(source);

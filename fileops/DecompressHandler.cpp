@@ -10,7 +10,6 @@
 #include "framework/Win.h"
 #include "password/KivPwd.h"
 #include "password/PwdDlg.h"
-#include <cstring>
 #include <memory>
 #include <shlobj.h>
 
@@ -19,20 +18,6 @@ namespace {
 // The attribute bits of an entry that a restored file can carry.
 const BYTE RESTORABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                    FILE_ATTRIBUTE_ARCHIVE;
-
-// The archive's check field as the reader keeps it, in the thread's ANSI
-// code page up to its first zero byte. The compress handler writes the
-// password's bytes, so this is the password itself.
-CString CheckString(const CUnzipFile& unzip) {
-    char field[17];
-    memcpy(field, unzip.m_passwordField, sizeof field);
-    field[16] = 0;
-    int nLength = (int)strlen(field);
-    if (nLength == 0) return CString();
-    WCHAR wide[17] = {0};
-    int n = MultiByteToWideChar(CP_THREAD_ACP, 0, field, nLength, wide, 16);
-    return CString(wide, n > 0 ? n : 0);
-}
 
 enum PasswordVerdict { PWD_MATCHES, PWD_FILE_DAMAGED, PWD_INVALID };
 
@@ -114,7 +99,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     }
 
     try {
-        switch (CheckPassword(CheckString(unzip))) {
+        switch (CheckPassword(CheckFieldPassword(unzip.m_passwordField))) {
         case PWD_FILE_DAMAGED: return Refuse(136);
         case PWD_INVALID: return Refuse(179);
         default: break;

@@ -3,6 +3,7 @@
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
 #include <atomic>
+#include <cstring>
 #include <shlobj.h>
 
 namespace {
@@ -192,6 +193,17 @@ BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, cons
 CString ShownName(const CString& strName, const CString& strTemp, const CString& strTarget) {
     if (strName.IsEmpty() || (!strTemp.IsEmpty() && IsSamePath(strName, strTemp))) return strTarget;
     return strName;
+}
+
+CString CheckFieldPassword(const BYTE (&field)[17]) {
+    char bytes[17];
+    memcpy(bytes, field, 16);
+    bytes[16] = 0;
+    int nLength = (int)strlen(bytes);
+    if (nLength == 0) return CString();
+    WCHAR wide[17] = {0};
+    int n = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes, nLength, wide, 16);
+    return CString(wide, n > 0 ? n : 0);
 }
 
 CString FailureText(DWORD op, const CString& strName, DWORD dwError) {

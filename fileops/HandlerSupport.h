@@ -101,6 +101,12 @@ BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, cons
 // temporary file, the target as well when the exception names none.
 CString ShownName(const CString& strName, const CString& strTemp, const CString& strTarget);
 
+// The password an archive's check field stands for when it is decompressed:
+// its first 16 bytes up to the first zero, in the thread's ANSI code page.
+// The compress handler writes the password's bytes, so for the passwords
+// the dialog makes this is the password itself.
+CString CheckFieldPassword(const BYTE (&field)[17]);
+
 // String 1000 + op + name + string 129 when the error says the file is in
 // use or not accessible, else + string 125 (full or removed disk).
 CString FailureText(DWORD op, const CString& strName, DWORD dwError);

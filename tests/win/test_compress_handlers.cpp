@@ -288,6 +288,65 @@ TEST(CompressHandlersTest, CompressRefusals) {
     });
 }
 
+TEST(CompressHandlersTest, OnlyAPasswordTheCheckFieldCarriesWholeIsWritten) {
+    struct Row {
+        const char* what;
+        std::vector<CString> passwords;  // oldest first
+        bool randomTail;                 // 400 random bytes after them
+        bool accepted;
+    };
+    const Row rows[] = {
+        {"6 characters", {L"oldpass1", L"abc123"}, false, true},
+        {"12 characters", {L"Abcdef123456"}, false, true},
+        {"16 characters fill the field", {L"abcdefgh12345678"}, false, true},
+        {"20 characters", {L"oldpass1", L"abcdefghij0123456789"}, false, false},
+        {"starts with U+0080", {L"oldpass1", L"\x0080" L"abcdef"}, false, false},
+        {"400 random bytes", {L"oldpass1"}, true, false},
+    };
+    const std::string data = MakeText(20000, 11);
+    RunWithTimeout(120000, "check field", [&] {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            DrivePassword pwd(row.randomTail ? std::vector<CString>{} : row.passwords);
+            if (row.randomTail) {
+                // Bytes that still load, with some non-empty current password.
+                for (unsigned seed = 1;; ++seed) {
+                    ASSERT_LT(seed, 100u);
+                    WriteAll(DrivePassword::Path(), "b2xkcHcx\n" + MakeRandom(400, seed));
+                    CKivPwd store;
+                    if (store.LoadPwdFile(DrivePassword::Path()) && !store.GetCurrentPwd().IsEmpty() &&
+                        store.GetCurrentPwd() != L"oldpw1")
+                        break;
+                }
+            }
+            Answers a;
+            a.Finish();
+            TempDir dir(L"E:\\");
+            CString source = dir.File(L"doc.txt");
+            PutFile(source, data);
+            DirectTask t(TASK_COMPRESS, TF_DEFAULT);
+            int nResult = t.task.DoCompressFile(source, source);
+            std::vector<DialogInfo> boxes = a.Boxes();
+            if (row.accepted) {
+                EXPECT_EQ(nResult, TASK_OK);
+                DirectTask back(TASK_DECOMPRESS, TF_DEFAULT);
+                EXPECT_EQ(back.task.DoDecompressFile(source + L".kvf", dir.File(L"back.txt.kvf")), TASK_OK);
+                EXPECT_TRUE(ReadAll(dir.File(L"back.txt")) == data);
+                boxes = a.Boxes();
+                EXPECT_TRUE(boxes.empty()) << U8(boxes[0].AllText());
+            } else {
+                EXPECT_EQ(nResult, TASK_ERROR);
+                ASSERT_EQ(boxes.size(), 1u);
+                EXPECT_EQ(U8(boxes[0].caption), "Error Compressing File or Folder");
+                EXPECT_TRUE(boxes[0].HasText(L"Password file damaged, Please create new password."))
+                    << U8(boxes[0].AllText());
+                EXPECT_FALSE(Exists(source + L".kvf"));
+            }
+            EXPECT_EQ(CountTemps(dir.Path()), 0);
+        }
+    });
+}
+
 TEST(CompressHandlersTest, CancelInALargeFileStopsTheBatch) {
     RunWithTimeout(120000, "cancel", [] {
         DrivePassword pwd({L"cancel12"});
