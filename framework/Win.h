@@ -11,3 +11,6 @@
 #include "win/MessageBox.h"
 #include "win/FileFind.h"
 #include "win/OleDateTime.h"
+#include "win/ImageList.h"
+#include "win/TreeCtrl.h"
+#include "win/ListCtrl.h"
