@@ -200,10 +200,11 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(UINT nMessage, UINT nCode, 
     return nullptr;
 }
 
-BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void*, void*) {
+BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) {
     const AFX_MSGMAP_ENTRY* e = FindMessageEntry(WM_COMMAND, (UINT)nCode, nID);
     if (!e) return FALSE;
-    e->pfn(this, MAKEWPARAM(nID, nCode), 0);
+    if (pHandlerInfo) return TRUE;
+    e->pfn(this, MAKEWPARAM(nID, nCode), (LPARAM)pExtra);
     return TRUE;
 }
 
@@ -420,6 +421,23 @@ CWnd* CWnd::GetTopLevelParent() const {
 
 CWnd* CWnd::GetDesktopWindow() { return FromHandle(::GetDesktopWindow()); }
 
+CWnd* CWnd::GetDescendantWindow(int nID) const {
+    for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        if (::GetDlgCtrlID(h) == nID) return FromHandle(h);
+    }
+    for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        if (CWnd* p = FromHandle(h)->GetDescendantWindow(nID)) return p;
+    }
+    return nullptr;
+}
+
+void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, BOOL bDeep) {
+    for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        ::SendMessageW(h, message, wParam, lParam);
+        if (bDeep && ::IsWindow(h)) FromHandle(h)->SendMessageToDescendants(message, wParam, lParam, TRUE);
+    }
+}
+
 int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType) {
     return ::MessageBoxW(m_hWnd, lpszText, lpszCaption ? lpszCaption : AfxGetAppName(), nType);
 }
@@ -498,12 +516,25 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     return OnCmdMsg(nID, nCode, nullptr, nullptr);
 }
 
-BOOL CWnd::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult) {
+BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     const NMHDR* n = (const NMHDR*)lParam;
     if (!n) return FALSE;
+    CWnd* pChild = FromHandlePermanent(n->hwndFrom);
+    if (pChild && pChild != this && pChild->OnChildNotify(WM_NOTIFY, wParam, lParam, pResult))
+        return TRUE;
     const AFX_MSGMAP_ENTRY* e = FindMessageEntry(WM_NOTIFY, n->code, (UINT)n->idFrom);
     if (!e) return FALSE;
     *pResult = e->pfn(this, 0, lParam);
+    return TRUE;
+}
+
+BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    if (message != WM_NOTIFY || !lParam) return FALSE;
+    const AFX_MSGMAP_ENTRY* e =
+        FindMessageEntry(WM_REFLECT_BASE + WM_NOTIFY, ((const NMHDR*)lParam)->code, 0);
+    if (!e) return FALSE;
+    LRESULT r = e->pfn(this, wParam, lParam);
+    if (pResult) *pResult = r;
     return TRUE;
 }
 

@@ -10,7 +10,9 @@
 #endif
 
 class CCmdTarget;
+class CCmdUI;
 class CWnd;
+class CFrameWnd;
 class CFont;
 class CDataExchange;
 struct CCreateContext;
@@ -35,6 +37,14 @@ struct AFX_MSGMAP {
 
 // CN_COMMAND: a menu item, an accelerator, or a button's BN_CLICKED.
 #define CN_COMMAND 0
+// The update of a command's user interface (menu item, button, pane): the
+// handler gets the CCmdUI in lParam.
+#define CN_UPDATE_COMMAND_UI ((UINT)-1)
+// Notifications a parent hands back to the control that sent them; the
+// control's map lists them under WM_REFLECT_BASE + the message.
+#define WM_REFLECT_BASE 0xBC00
+// Sent to every view when its frame is first shown (OnInitialUpdate).
+#define WM_INITIALUPDATE 0x0364
 
 #define DECLARE_MESSAGE_MAP()                          \
 protected:                                             \
@@ -69,6 +79,22 @@ protected:                                             \
 #define ON_STN_CLICKED(id, memberFxn) ON_CONTROL(STN_CLICKED, id, memberFxn)
 #define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
 
+// Handler void(UINT nID) for the commands nID to nIDLast.
+#define ON_COMMAND_RANGE(id, idLast, memberFxn)                                  \
+    {WM_COMMAND, CN_COMMAND, (UINT)(id), (UINT)(idLast),                         \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM) -> LRESULT {                          \
+         (static_cast<ThisClass*>(p_)->*(memberFxn))((UINT)LOWORD(w_));          \
+         return 0;                                                               \
+     }},
+// Handler void(CCmdUI*).
+#define ON_UPDATE_COMMAND_UI_RANGE(id, idLast, memberFxn)                        \
+    {WM_COMMAND, CN_UPDATE_COMMAND_UI, (UINT)(id), (UINT)(idLast),               \
+     [](CCmdTarget* p_, WPARAM, LPARAM l_) -> LRESULT {                          \
+         (static_cast<ThisClass*>(p_)->*(memberFxn))((CCmdUI*)l_);               \
+         return 0;                                                               \
+     }},
+#define ON_UPDATE_COMMAND_UI(id, memberFxn) ON_UPDATE_COMMAND_UI_RANGE(id, id, memberFxn)
+
 #define ON_MESSAGE(message, memberFxn)                                           \
     {(UINT)(message), 0, 0, 0,                                                   \
      [](CCmdTarget* p_, WPARAM w_, LPARAM l_) -> LRESULT {                       \
@@ -81,6 +107,42 @@ protected:                                             \
          LRESULT r_ = 0;                                                         \
          (static_cast<ThisClass*>(p_)->*(memberFxn))((NMHDR*)l_, &r_);           \
          return r_;                                                              \
+     }},
+
+// A notification the control sent to its parent, handled by the control.
+#define ON_NOTIFY_REFLECT(wNotifyCode, memberFxn)                                \
+    {WM_REFLECT_BASE + WM_NOTIFY, (UINT)(wNotifyCode), 0, 0,                     \
+     [](CCmdTarget* p_, WPARAM, LPARAM l_) -> LRESULT {                          \
+         LRESULT r_ = 0;                                                         \
+         (static_cast<ThisClass*>(p_)->*(memberFxn))((NMHDR*)l_, &r_);           \
+         return r_;                                                              \
+     }},
+
+#define ON_WM_CREATE()                                                           \
+    {WM_CREATE, 0, 0, 0,                                                         \
+     [](CCmdTarget* p_, WPARAM, LPARAM l_) -> LRESULT {                          \
+         return (LRESULT) static_cast<ThisClass*>(p_)->OnCreate((LPCREATESTRUCT)l_); \
+     }},
+
+#define ON_WM_SIZE()                                                             \
+    {WM_SIZE, 0, 0, 0,                                                           \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM l_) -> LRESULT {                       \
+         static_cast<ThisClass*>(p_)->OnSize((UINT)w_, (short)LOWORD(l_), (short)HIWORD(l_)); \
+         return 0;                                                               \
+     }},
+
+#define ON_WM_SETFOCUS()                                                         \
+    {WM_SETFOCUS, 0, 0, 0,                                                       \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM) -> LRESULT {                          \
+         static_cast<ThisClass*>(p_)->OnSetFocus(CWnd::FromHandle((HWND)w_));    \
+         return 0;                                                               \
+     }},
+
+#define ON_WM_CLOSE()                                                            \
+    {WM_CLOSE, 0, 0, 0,                                                          \
+     [](CCmdTarget* p_, WPARAM, LPARAM) -> LRESULT {                             \
+         static_cast<ThisClass*>(p_)->OnClose();                                 \
+         return 0;                                                               \
      }},
 
 #define ON_WM_DESTROY()                                                          \
@@ -103,9 +165,10 @@ public:
     CCmdTarget() {}
     ~CCmdTarget() override {}
 
-    // Looks a command (WM_COMMAND id and notification code) up in the message
-    // maps, derived class first; TRUE when a handler ran. pExtra and
-    // pHandlerInfo are kept for the framework's signature (routing frames).
+    // Looks a command (WM_COMMAND id and notification code, or
+    // CN_UPDATE_COMMAND_UI with the CCmdUI in pExtra) up in the message maps,
+    // derived class first; TRUE when a handler ran. With pHandlerInfo set it
+    // only answers whether a handler exists. Frames and views route further.
     virtual BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo);
 
 protected:
@@ -153,6 +216,7 @@ public:
 
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+    void SetRedraw(BOOL bRedraw = TRUE) { ::SendMessageW(m_hWnd, WM_SETREDRAW, bRedraw, 0); }
     void SetWindowText(LPCTSTR lpszString) { ::SetWindowTextW(m_hWnd, lpszString); }
     void GetWindowText(CString& rString) const;
     int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const {
@@ -208,6 +272,13 @@ public:
     // The window itself when it has no parent or owner.
     CWnd* GetTopLevelParent() const;
     static CWnd* GetDesktopWindow();
+    // The nearest frame window among the parents; NULL when there is none.
+    CFrameWnd* GetParentFrame() const;
+    // The first descendant with this control id, depth first.
+    CWnd* GetDescendantWindow(int nID) const;
+    // Sends the message to every child (and with bDeep their children).
+    void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
+                                  BOOL bDeep = TRUE);
     BOOL SetForegroundWindow() { return ::SetForegroundWindow(m_hWnd); }
     void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, lpRect, bErase); }
@@ -246,6 +317,14 @@ public:
     static const CWnd wndTopMost;
     static const CWnd wndNoTopMost;
 
+    // A notification this window sent its parent, offered back to it first;
+    // TRUE when its map handled it.
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+
+    afx_msg int OnCreate(LPCREATESTRUCT) { return (int)Default(); }
+    afx_msg void OnSize(UINT, int, int) { Default(); }
+    afx_msg void OnSetFocus(CWnd*) { Default(); }
+    afx_msg void OnClose() { Default(); }
     afx_msg void OnDestroy() { Default(); }
     afx_msg void OnTimer(UINT_PTR nIDEvent) { Default(); }
 
