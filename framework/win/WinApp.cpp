@@ -1,5 +1,9 @@
 #include "WinApp.h"
 #include "ThreadState.h"
+#include "CommandLine.h"
+#include "DocTemplate.h"
+#include "FrameWnd.h"
+#include <shellapi.h>
 #include <process.h>
 
 IMPLEMENT_DYNAMIC(CWinThread, CCmdTarget)
@@ -127,7 +131,53 @@ CWinApp::~CWinApp() {
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
-int CWinApp::ExitInstance() { return m_nExitCode; }
+
+int CWinApp::ExitInstance() {
+    for (CDocTemplate* t : m_templates) delete t;
+    m_templates.clear();
+    return m_nExitCode;
+}
+
+BOOL CWinApp::OnIdle(LONG lCount) {
+    if (lCount == 0) {
+        CWnd* pMain = m_pMainWnd;
+        if (pMain && pMain->m_hWnd && pMain->IsKindOf(RUNTIME_CLASS(CFrameWnd)))
+            static_cast<CFrameWnd*>(pMain)->OnIdleUpdateCmdUI();
+    }
+    return CWinThread::OnIdle(lCount);
+}
+
+void CWinApp::AddDocTemplate(CDocTemplate* pTemplate) {
+    if (pTemplate) m_templates.push_back(pTemplate);
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo) {
+    int argc = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (!argv) return;
+    for (int i = 1; i < argc; ++i) {
+        LPCWSTR p = argv[i];
+        BOOL bFlag = (p[0] == L'-' || p[0] == L'/');
+        rCmdInfo.ParseParam(bFlag ? p + 1 : p, bFlag, i == argc - 1);
+    }
+    ::LocalFree(argv);
+}
+
+BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& rCmdInfo) {
+    switch (rCmdInfo.m_nShellCommand) {
+    case CCommandLineInfo::FileNew:
+        OnFileNew();
+        return m_pMainWnd != nullptr;
+    case CCommandLineInfo::FileNothing:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CWinApp::OnFileNew() {
+    if (CDocTemplate* t = GetFirstDocTemplate()) t->OpenDocumentFile(nullptr);
+}
 int CWinApp::Run() { return CWinThread::Run(); }
 
 CWinApp* AfxGetApp() { return g_pApp; }

@@ -1,6 +1,7 @@
 // CWinThread, CWinApp and the framework's thread and application globals.
 #pragma once
 #include "Wnd.h"
+#include <vector>
 
 typedef UINT (*AFX_THREADPROC)(LPVOID);
 
@@ -57,6 +58,9 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
 // thread); NULL for other threads.
 CWinThread* AfxGetThread();
 
+class CDocTemplate;
+class CCommandLineInfo;
+
 class CWinApp : public CWinThread {
     DECLARE_DYNAMIC(CWinApp)
 public:
@@ -65,8 +69,20 @@ public:
     ~CWinApp() override;
 
     BOOL InitInstance() override;
-    int ExitInstance() override;
+    int ExitInstance() override;  // also deletes the document templates
     int Run() override;
+    // The main frame's toolbar and status bar are brought up to date first.
+    BOOL OnIdle(LONG lCount) override;
+
+    // The application owns the template from now on.
+    void AddDocTemplate(CDocTemplate* pTemplate);
+    CDocTemplate* GetFirstDocTemplate() const { return m_templates.empty() ? nullptr : m_templates[0]; }
+    // Splits the process's command line into arguments for rCmdInfo.
+    void ParseCommandLine(CCommandLineInfo& rCmdInfo);
+    // FileNew opens a new document of the first template. FALSE when the
+    // command failed.
+    BOOL ProcessShellCommand(CCommandLineInfo& rCmdInfo);
+    afx_msg void OnFileNew();
 
     LPCTSTR m_pszAppName;  // the title; AfxWinMain fills it when NULL
     HINSTANCE m_hInstance;
@@ -75,6 +91,7 @@ public:
 
 protected:
     CString m_strAppName;  // keeps a loaded title alive
+    std::vector<CDocTemplate*> m_templates;
     friend int AfxWinMain(HINSTANCE, HINSTANCE, LPTSTR, int);
 };
 
