@@ -1,0 +1,248 @@
+#include "ControlBars.h"
+#include "CmdUI.h"
+#include "FrameWnd.h"
+#include "Module.h"
+
+IMPLEMENT_DYNAMIC(CControlBar, CWnd)
+IMPLEMENT_DYNAMIC(CToolBar, CControlBar)
+IMPLEMENT_DYNAMIC(CStatusBar, CControlBar)
+
+CControlBar::CControlBar() : m_dwStyle(0), m_dwDockStyle(0) {}
+
+int CControlBar::CalcHeight() const {
+    RECT r = {};
+    ::GetWindowRect(m_hWnd, &r);
+    return r.bottom - r.top;
+}
+
+// ---- toolbar ----------------------------------------------------------------
+
+CToolBar::~CToolBar() {
+    if (m_hbmImages) ::DeleteObject(m_hbmImages);
+}
+
+BOOL CToolBar::CreateEx(CWnd* pParentWnd, DWORD dwCtrlStyle, DWORD dwStyle, const RECT&, UINT nID) {
+    AfxInitCommonControls();
+    // The bar styles stay with the object; the control gets window styles.
+    m_dwStyle = dwStyle & CBRS_ALL;
+    DWORD ws = (dwStyle & (WS_CHILD | WS_VISIBLE)) | dwCtrlStyle | CCS_NODIVIDER | CCS_NOPARENTALIGN |
+               CCS_NORESIZE;
+    if (dwStyle & CBRS_TOOLTIPS) ws |= TBSTYLE_TOOLTIPS;
+    RECT rc = {0, 0, 100, 24};
+    if (!CWnd::CreateEx(0, TOOLBARCLASSNAMEW, nullptr, ws | WS_CHILD, rc, pParentWnd, nID)) return FALSE;
+    SendMessage(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
+    return TRUE;
+}
+
+BOOL CToolBar::LoadToolBar(UINT nIDResource) {
+    HINSTANCE hInst = AfxGetResourceHandle();
+    HRSRC hRes = ::FindResourceW(hInst, MAKEINTRESOURCEW(nIDResource), MAKEINTRESOURCEW(241));
+    HGLOBAL hData = hRes ? ::LoadResource(hInst, hRes) : nullptr;
+    const WORD* p = hData ? (const WORD*)::LockResource(hData) : nullptr;
+    DWORD size = hRes ? ::SizeofResource(hInst, hRes) : 0;
+    if (!p || size < 8 || p[0] != 1) return FALSE;
+    WORD cx = p[1], cy = p[2], count = p[3];
+    if (size < 8u + 2u * count) return FALSE;
+
+    HBITMAP hbm = (HBITMAP)::LoadImageW(hInst, MAKEINTRESOURCEW(nIDResource), IMAGE_BITMAP, 0, 0,
+                                        LR_LOADMAP3DCOLORS | LR_CREATEDIBSECTION);
+    if (!hbm) return FALSE;
+    BITMAP bm = {};
+    ::GetObjectW(hbm, sizeof bm, &bm);
+    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(cx, cy));
+    SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(cx + 7, cy + 7));
+    TBADDBITMAP ab = {nullptr, (UINT_PTR)hbm};
+    if (SendMessage(TB_ADDBITMAP, (WPARAM)(cx ? bm.bmWidth / cx : 0), (LPARAM)&ab) == -1) {
+        ::DeleteObject(hbm);
+        return FALSE;
+    }
+    if (m_hbmImages) ::DeleteObject(m_hbmImages);
+    m_hbmImages = hbm;
+
+    int image = 0;
+    for (WORD i = 0; i < count; ++i) {
+        TBBUTTON b = {};
+        b.idCommand = p[4 + i];
+        if (b.idCommand == 0) {
+            b.fsStyle = BTNS_SEP;
+        } else {
+            b.iBitmap = image++;
+            b.fsState = TBSTATE_ENABLED;
+            b.fsStyle = BTNS_BUTTON;
+        }
+        if (!SendMessage(TB_ADDBUTTONSW, 1, (LPARAM)&b)) return FALSE;
+    }
+    return TRUE;
+}
+
+UINT CToolBar::GetItemID(int nIndex) const {
+    TBBUTTON b = {};
+    if (!SendMessage(TB_GETBUTTON, (WPARAM)nIndex, (LPARAM)&b)) return 0;
+    return (b.fsStyle & BTNS_SEP) ? 0 : (UINT)b.idCommand;
+}
+
+namespace {
+class CToolCmdUI : public CCmdUI {
+public:
+    void Enable(BOOL bOn) override {
+        m_bEnableChanged = TRUE;
+        HWND h = m_pOther->m_hWnd;
+        BOOL now = (BOOL)::SendMessageW(h, TB_ISBUTTONENABLED, m_nID, 0);
+        if (!now != !bOn) ::SendMessageW(h, TB_ENABLEBUTTON, m_nID, MAKELPARAM(bOn ? 1 : 0, 0));
+    }
+    void SetCheck(int nCheck) override {
+        HWND h = m_pOther->m_hWnd;
+        BOOL now = (BOOL)::SendMessageW(h, TB_ISBUTTONCHECKED, m_nID, 0);
+        if (!now != !nCheck) ::SendMessageW(h, TB_CHECKBUTTON, m_nID, MAKELPARAM(nCheck ? 1 : 0, 0));
+    }
+    void SetRadio(BOOL bOn) override { SetCheck(bOn); }
+    void SetText(LPCTSTR) override {}
+};
+}  // namespace
+
+void CToolBar::OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) {
+    CToolCmdUI ui;
+    ui.m_pOther = this;
+    int n = GetCount();
+    for (int i = 0; i < n; ++i) {
+        ui.m_nIndex = (UINT)i;
+        ui.m_nID = GetItemID(i);
+        if (ui.m_nID) ui.DoUpdate(pTarget, bDisableIfNoHndler);
+    }
+}
+
+int CToolBar::CalcHeight() const {
+    DWORD s = (DWORD)SendMessage(TB_GETBUTTONSIZE);
+    return HIWORD(s) + 4;
+}
+
+// ---- status bar ---------------------------------------------------------------
+
+BOOL CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) {
+    AfxInitCommonControls();
+    m_dwStyle = dwStyle & CBRS_ALL;
+    DWORD ws = (dwStyle & (WS_CHILD | WS_VISIBLE)) | WS_CHILD | CCS_NOPARENTALIGN | CCS_NORESIZE |
+               CCS_NODIVIDER;
+    RECT rc = {0, 0, 100, 22};
+    return CWnd::CreateEx(0, STATUSCLASSNAMEW, nullptr, ws, rc, pParentWnd, nID);
+}
+
+BOOL CStatusBar::SetIndicators(const UINT* lpIDArray, int nIDCount) {
+    if (nIDCount <= 0 || nIDCount > 255) return FALSE;
+    m_panes.clear();
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, (HGDIOBJ)SendMessage(WM_GETFONT));
+    BOOL ok = TRUE;
+    for (int i = 0; i < nIDCount; ++i) {
+        Pane p = {lpIDArray[i], SBPS_NORMAL, 0, CString()};
+        if (p.nID != 0) {
+            if (!p.strText.LoadString(p.nID)) ok = FALSE;
+            SIZE sz = {};
+            ::GetTextExtentPoint32W(dc, p.strText, p.strText.GetLength(), &sz);
+            p.cxText = sz.cx;
+        } else {
+            p.cxText = 240;
+        }
+        m_panes.push_back(p);
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+    UpdatePanes();
+    for (int i = 0; i < nIDCount; ++i) SetPaneText(i, m_panes[i].strText, FALSE);
+    return ok;
+}
+
+void CStatusBar::SetPaneInfo(int nIndex, UINT nID, UINT nStyle, int cxWidth) {
+    if (nIndex < 0 || nIndex >= GetCount()) return;
+    m_panes[nIndex].nID = nID;
+    m_panes[nIndex].nStyle = nStyle;
+    m_panes[nIndex].cxText = cxWidth;
+    UpdatePanes();
+}
+
+void CStatusBar::GetPaneInfo(int nIndex, UINT& nID, UINT& nStyle, int& cxWidth) const {
+    if (nIndex < 0 || nIndex >= GetCount()) return;
+    nID = m_panes[nIndex].nID;
+    nStyle = m_panes[nIndex].nStyle;
+    cxWidth = m_panes[nIndex].cxText;
+}
+
+UINT CStatusBar::GetPaneStyle(int nIndex) const {
+    return (nIndex >= 0 && nIndex < GetCount()) ? m_panes[nIndex].nStyle : 0;
+}
+
+void CStatusBar::SetPaneStyle(int nIndex, UINT nStyle) {
+    if (nIndex < 0 || nIndex >= GetCount()) return;
+    m_panes[nIndex].nStyle = nStyle;
+    UpdatePanes();
+}
+
+BOOL CStatusBar::SetPaneText(int nIndex, LPCTSTR lpszNewText, BOOL bUpdate) {
+    if (nIndex < 0 || nIndex >= GetCount()) return FALSE;
+    CString text(lpszNewText ? lpszNewText : L"");
+    // Idle updates set the same text again and again: no repaint for those.
+    if (text == m_panes[nIndex].strText && bUpdate) return TRUE;
+    m_panes[nIndex].strText = text;
+    return (BOOL)SendMessage(SB_SETTEXTW, (WPARAM)nIndex, (LPARAM)(LPCWSTR)m_panes[nIndex].strText);
+}
+
+CString CStatusBar::GetPaneText(int nIndex) const {
+    return (nIndex >= 0 && nIndex < GetCount()) ? m_panes[nIndex].strText : CString();
+}
+
+void CStatusBar::UpdatePanes() {
+    int n = GetCount();
+    if (!n || !m_hWnd) return;
+    RECT rc = {};
+    ::GetClientRect(m_hWnd, &rc);
+    const int pad = 12;
+    int fixed = 0, stretch = 0;
+    for (auto& p : m_panes) {
+        if (p.nStyle & SBPS_STRETCH) ++stretch;
+        else fixed += p.cxText + pad;
+    }
+    int spare = rc.right - fixed;
+    if (spare < 0) spare = 0;
+    std::vector<int> rights;
+    int x = 0;
+    for (auto& p : m_panes) {
+        x += (p.nStyle & SBPS_STRETCH) ? spare / stretch : p.cxText + pad;
+        rights.push_back(x);
+    }
+    if (stretch) rights.back() = -1;
+    SendMessage(SB_SETPARTS, (WPARAM)n, (LPARAM)rights.data());
+}
+
+namespace {
+class CStatusCmdUI : public CCmdUI {
+public:
+    CStatusBar* Bar() const { return static_cast<CStatusBar*>(m_pOther); }
+    void Enable(BOOL bOn) override { m_bEnableChanged = TRUE; }
+    void SetCheck(int) override {}
+    void SetRadio(BOOL) override {}
+    void SetText(LPCTSTR lpszText) override { Bar()->SetPaneText((int)m_nIndex, lpszText); }
+};
+}  // namespace
+
+void CStatusBar::OnUpdateCmdUI(CFrameWnd* pTarget, BOOL) {
+    CStatusCmdUI ui;
+    ui.m_pOther = this;
+    for (int i = 0; i < GetCount(); ++i) {
+        ui.m_nIndex = (UINT)i;
+        ui.m_nID = m_panes[i].nID;
+        // Panes keep their text when nothing handles them.
+        if (ui.m_nID) ui.DoUpdate(pTarget, FALSE);
+    }
+}
+
+int CStatusBar::CalcHeight() const {
+    RECT r = {};
+    HDC dc = ::GetDC(m_hWnd);
+    HGDIOBJ old = ::SelectObject(dc, (HGDIOBJ)SendMessage(WM_GETFONT));
+    TEXTMETRICW tm = {};
+    ::GetTextMetricsW(dc, &tm);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+    (void)r;
+    return tm.tmHeight + 8;
+}
