@@ -1,13 +1,24 @@
 #include "KIVApp.h"
+#include "AboutDlg.h"
+#include "KIVDoc.h"
+#include "MainFrame.h"
+#include "ResourceIds.h"
 #include "fileops/PathFunctions.h"
 #include "password/PwdDlg.h"
+#include "views/DriveView.h"
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlwapi.h>
+
+BEGIN_MESSAGE_MAP(CKIVApp, CWinApp)
+    ON_COMMAND(ID_APP_ABOUT, &CKIVApp::OnAppAbout)
+    ON_COMMAND(ID_FILE_NEW, &CWinApp::OnFileNew)
+END_MESSAGE_MAP()
 
 // No application name: the framework takes the title from string 57344.
 CKIVApp::CKIVApp()
     : CWinApp(nullptr), m_bRegistered(FALSE), m_bVista(FALSE), m_ppShellSources(nullptr),
-      m_ppShellTargets(nullptr), m_nShellCount(0), m_nShellHeader(0) {}
+      m_ppShellTargets(nullptr), m_nShellCount(0), m_nShellHeader(0), m_hMutex(nullptr) {}
 
 CKIVApp::~CKIVApp() {}
 
@@ -32,12 +43,28 @@ BOOL CKIVApp::InitInstance() {
         AfxMessageBox(IDS_OLE_INIT_FAILED);
         return FALSE;
     }
+    COleMessageFilter* pFilter = AfxOleGetMessageFilter();
+    pFilter->EnableBusyDialog(FALSE);
+    pFilter->EnableNotRespondingDialog(FALSE);
+    pFilter->Register();
+    // The profile key and the recent-file list come with the registration
+    // of the file type.
 
-    // The "-g" runs, the shell's commands and archives opened from the shell
-    // need the installation and the main window, which this build lacks.
+    AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc), RUNTIME_CLASS(CMainFrame),
+                                          RUNTIME_CLASS(CDriveView)));
+
+    // Not trimmed: the unregistration line "-g del_reg " ends in a blank.
     CString cmdLine(m_lpCmdLine ? m_lpCmdLine : L"");
-    cmdLine.Trim();
-    if (!cmdLine.IsEmpty()) return FALSE;
+    if (cmdLine.GetLength() >= 2 && cmdLine.Left(2) == L"-g") {
+        m_strDrivePath = cmdLine.Mid(3);
+        return InstalledCheck();
+    }
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+    // A file name is the shell's start of the program ("compress",
+    // "uncompress" or an archive), which needs the file type registered;
+    // until the program registers it such a run ends here.
+    if (!cmdInfo.m_strFileName.IsEmpty()) return FALSE;
     return DriveRun();
 }
 
@@ -74,7 +101,62 @@ BOOL CKIVApp::DriveRun() {
     m_strPwdFile = dlg.m_strPwdPath;
     dlg.m_nMode = PathFileExistsW(m_strPwdFile) ? PWD_MODE_LOGIN : PWD_MODE_CREATE;
     dlg.DoModal();
-    // Installing and handing over to the installed copy come next; until
-    // they exist the run ends after the login.
-    return FALSE;
+    if (!dlg.m_bSucceeded) return FALSE;
+    return InstalledCheck();
+}
+
+BOOL CKIVApp::InstallSelf() {
+    if (!PathIsDirectoryW(m_strInstallDir) && !CreateDirectoryW(m_strInstallDir, nullptr)) return FALSE;
+    m_strInstalledExe = m_strInstallDir + L"\\" + GetFileNamePart(m_strModulePath);
+    return CopyFileW(m_strModulePath, m_strInstalledExe, FALSE);
+}
+
+BOOL CKIVApp::InstalledCheck() {
+    // Without regard to case: the system may spell the same folder
+    // C:\users\... in one answer and C:\Users\... in another.
+    if (GetFolderPart(m_strModulePath).CompareNoCase(m_strInstallDir) != 0) {
+        if (!InstallSelf()) {
+            AfxMessageBox(IDS_PROGRAM_RUNNING);
+            return FALSE;
+        }
+        // Writing out the shell extension and the elevated registration run
+        // come with the registration of the file type.
+        CString params;
+        params.Format(L"-g %s", (LPCWSTR)GetFolderPart(GetModulePath()));
+        ShellExecuteW(nullptr, L"open", m_strInstalledExe, params, nullptr, SW_SHOWNORMAL);
+        return TRUE;
+    }
+    return MainRun();
+}
+
+BOOL CKIVApp::MainRun() {
+    HANDLE h = CreateMutexW(nullptr, FALSE, L"KIV");
+    if (h && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(h);
+        AfxMessageBox(IDS_PROGRAM_RUNNING);
+        return FALSE;
+    }
+    m_hMutex = h;
+    // Registering the file type, the drive folder and the shell extension
+    // (and undoing that at exit) come here with the registration work.
+
+    // e:\KIV\KIV.pwd for the drive folder E: or E:\tools. A folder without
+    // a drive letter names no drive: no password file.
+    m_strPwdFile.Empty();
+    if (m_strDrivePath.GetLength() >= 2 && m_strDrivePath[1] == L':') {
+        CString root = m_strDrivePath.Left(2) + L"\\";
+        root.MakeLower();
+        m_strPwdFile = root + L"KIV\\KIV.pwd";
+    }
+
+    CCommandLineInfo cmdInfo;
+    if (!ProcessShellCommand(cmdInfo)) return FALSE;
+    m_pMainWnd->ShowWindow(SW_SHOW);
+    m_pMainWnd->UpdateWindow();
+    return TRUE;
+}
+
+void CKIVApp::OnAppAbout() {
+    CAboutDlg dlg;
+    dlg.DoModal();
 }

@@ -5,6 +5,7 @@
 
 #define IDS_OLE_INIT_FAILED 100
 #define IDS_INSERT_DRIVE 177
+#define IDS_PROGRAM_RUNNING 178
 #define IDS_LAUNCH_FROM_DRIVE 61204
 
 class CKIVApp : public CWinApp {
@@ -12,9 +13,16 @@ public:
     CKIVApp();
     ~CKIVApp() override;
 
-    // Decides from the command line what this process is for. Of the runs
-    // only the drive run's login is built so far: see DriveRun.
+    // Decides from the command line what this process is for: the run from
+    // the drive, or the installed copy's main run with the explorer window.
     BOOL InitInstance() override;
+
+    // Copies the running program into the install folder (made when
+    // missing). FALSE while the installed copy runs, since it cannot be
+    // overwritten then.
+    BOOL InstallSelf();
+
+    afx_msg void OnAppAbout();
 
     // The drive folder the program was started from, as E: or E:\tools
     // (no trailing backslash); empty when not known.
@@ -35,9 +43,19 @@ public:
     UINT m_nShellCount;
     UINT m_nShellHeader;
 
+    HANDLE m_hMutex;            // the single-instance mutex "KIV" of the main run
+
 protected:
     // Started from the drive: the program's drive must be removable, then
-    // the user logs in (or creates the drive's first password).
+    // the user logs in (or creates the drive's first password) and the
+    // installed check follows.
     BOOL DriveRun();
     BOOL IsOnRemovableDrive() const;
+    // Not running from the install folder: install, then start the installed
+    // copy with "-g" and the drive folder and end. Otherwise the main run.
+    BOOL InstalledCheck();
+    // The installed copy's run with the explorer window.
+    BOOL MainRun();
+
+    DECLARE_MESSAGE_MAP()
 };

@@ -1,0 +1,4 @@
+#include "AboutDlg.h"
+#include "ResourceIds.h"
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}

@@ -1,0 +1,5 @@
+#include "KIVDoc.h"
+
+IMPLEMENT_DYNCREATE(CKIVDoc, CDocument)
+
+BOOL CKIVDoc::OnNewDocument() { return CDocument::OnNewDocument(); }

@@ -1,0 +1,278 @@
+#include "MainFrame.h"
+#include "AppMessages.h"
+#include "ResourceIds.h"
+#include "fileops/TaskThread.h"
+#include "password/PwdDlg.h"
+#include "views/DocHints.h"
+#include "views/DriveView.h"
+#include "views/FileView.h"
+#include <dbt.h>
+#include <shlobj.h>
+
+IMPLEMENT_DYNCREATE(CMainFrame, CFrameWnd)
+
+BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
+    ON_WM_CREATE()
+    ON_UPDATE_COMMAND_UI_RANGE(ID_VIEW_SMALLICON, ID_VIEW_BYNAME, &CMainFrame::OnUpdateViewMode)
+    ON_COMMAND_RANGE(ID_VIEW_SMALLICON, ID_VIEW_BYNAME, &CMainFrame::OnViewMode)
+    ON_WM_TIMER()
+    ON_WM_DESTROY()
+    ON_MESSAGE(WM_TASKTHREAD_DONE, &CMainFrame::OnTaskThreadDone)
+    ON_MESSAGE(WM_TRAY_NOTIFY, &CMainFrame::OnTrayNotify)
+    ON_COMMAND(ID_SHOW_HIDE, &CMainFrame::OnShowHide)
+    ON_COMMAND(ID_APP_EXIT_KIV, &CMainFrame::OnCloseApp)
+    ON_MESSAGE(WM_SHELL_CHANGE_NOTIFY, &CMainFrame::OnShellChangeNotify)
+    ON_COMMAND(ID_CHANGE_PASSWORD, &CMainFrame::OnChangePassword)
+END_MESSAGE_MAP()
+
+namespace {
+const UINT INDICATORS[] = {0, ID_INDICATOR_FREESPACE};
+const DWORD TOOLBAR_STYLE = WS_CHILD | WS_VISIBLE | CBRS_TOP | CBRS_GRIPPER | CBRS_TOOLTIPS | CBRS_FLYBY |
+                            CBRS_SIZE_DYNAMIC;
+const DWORD STATUSBAR_STYLE = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM;
+
+// The shell events the frame relays, each as one private message to both views.
+struct ShellRelay {
+    LONG lEvent;
+    UINT nMessage;
+};
+const ShellRelay SHELL_RELAYS[] = {
+    {SHCNE_RENAMEITEM, WM_SHELL_RENAME_ITEM},     {SHCNE_CREATE, WM_SHELL_CREATE},
+    {SHCNE_DELETE, WM_SHELL_DELETE},              {SHCNE_MKDIR, WM_SHELL_MKDIR},
+    {SHCNE_RMDIR, WM_SHELL_RMDIR},                {SHCNE_MEDIAINSERTED, WM_SHELL_MEDIA_INSERTED},
+    {SHCNE_MEDIAREMOVED, WM_SHELL_MEDIA_REMOVED}, {SHCNE_DRIVEREMOVED, WM_SHELL_DRIVE_REMOVED},
+    {SHCNE_DRIVEADD, WM_SHELL_DRIVE_ADDED},       {SHCNE_UPDATEDIR, WM_SHELL_UPDATE_DIR},
+    {SHCNE_UPDATEITEM, WM_SHELL_UPDATE_ITEM},     {SHCNE_RENAMEFOLDER, WM_SHELL_RENAME_FOLDER},
+};
+
+// The list-view type each view-mode command sets.
+int ViewModeBits(UINT nID) {
+    switch (nID) {
+    case ID_VIEW_SMALLICON: return LVS_SMALLICON;
+    case ID_VIEW_LARGEICON: return LVS_ICON;
+    case ID_VIEW_LIST: return LVS_LIST;
+    case ID_VIEW_DETAILS: return LVS_REPORT;
+    default: return -1;
+    }
+}
+}  // namespace
+
+CString DriveRootFromUnitMask(DWORD dwUnitMask) {
+    int i = 0;
+    while (i < 26 && !(dwUnitMask & (1u << i))) ++i;
+    CString root(L"?:\\");
+    root.SetAt(0, (WCHAR)(L'A' + i));
+    return root;
+}
+
+CMainFrame::CMainFrame() : m_nShellNotifyId(0), m_pDropWnd(nullptr), m_bAnimating(0) {}
+
+CMainFrame::~CMainFrame() {
+    if (m_nShellNotifyId) ::SHChangeNotifyDeregister(m_nShellNotifyId);
+}
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) { return CFrameWnd::PreCreateWindow(cs) ? 1 : 0; }
+
+int CMainFrame::OnCreate(LPCREATESTRUCT lpcs) {
+    if (CFrameWnd::OnCreate(lpcs) == -1) return -1;
+
+    if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT, TOOLBAR_STYLE, RECT{0, 0, 0, 0}, AFX_IDW_TOOLBAR) ||
+        !m_wndToolBar.LoadToolBar(IDR_MAINFRAME))
+        return -1;
+    if (!m_wndStatusBar.Create(this, STATUSBAR_STYLE, AFX_IDW_STATUS_BAR) ||
+        !m_wndStatusBar.SetIndicators(INDICATORS, 2))
+        return -1;
+    m_wndStatusBar.SetPaneStyle(0, SBPS_NORMAL);
+    m_wndStatusBar.SetPaneStyle(1, SBPS_STRETCH);
+
+    m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
+    EnableDocking(CBRS_ALIGN_ANY);
+    DockControlBar(&m_wndToolBar);
+
+    if (!m_wndTray.AddTrayIcon(this)) return -1;
+    m_wndTray.SetTrayIcon();
+
+    LPITEMIDLIST pidlDesktop = nullptr;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &pidlDesktop))) {
+        SHChangeNotifyEntry entry = {pidlDesktop, TRUE};
+        m_nShellNotifyId = ::SHChangeNotifyRegister(m_hWnd, SHCNRF_ShellLevel, SHCNE_ALLEVENTS,
+                                                    WM_SHELL_CHANGE_NOTIFY, 1, &entry);
+        ::CoTaskMemFree(pidlDesktop);
+    }
+
+    // The skinned caption (systems other than version 6) and the floating
+    // drop window hook in here; without them the frame works as it is.
+
+    m_bAnimating = 0;
+    return 0;
+}
+
+BOOL CMainFrame::OnCreateClient(LPCREATESTRUCT, CCreateContext* pContext) {
+    if (!m_wndSplitter.CreateStatic(this, 1, 2, WS_CHILD | WS_VISIBLE, AFX_IDW_PANE_FIRST)) return FALSE;
+    SIZE size = {100, 100};
+    if (!m_wndSplitter.CreateView(0, 0, RUNTIME_CLASS(CDriveView), size, pContext) ||
+        !m_wndSplitter.CreateView(0, 1, RUNTIME_CLASS(CFileView), size, pContext)) {
+        m_wndSplitter.DestroyWindow();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+CFileView* CMainFrame::GetFileView() const {
+    if (!m_wndSplitter.m_hWnd) return nullptr;
+    CWnd* p = m_wndSplitter.GetPane(0, 1);
+    return (p && p->IsKindOf(RUNTIME_CLASS(CFileView))) ? static_cast<CFileView*>(p) : nullptr;
+}
+
+void CMainFrame::OnViewMode(UINT nID) {
+    CFileView* pView = GetFileView();
+    if (!pView) return;
+    if (nID == ID_VIEW_LINEUP) {
+        pView->SendMessage(LVM_ARRANGE, LVA_SNAPTOGRID);
+        return;
+    }
+    int bits = ViewModeBits(nID);
+    if (bits >= 0) pView->ModifyStyle(LVS_TYPEMASK, (DWORD)bits);
+}
+
+void CMainFrame::OnUpdateViewMode(CCmdUI* pCmdUI) {
+    CFileView* pView = GetFileView();
+    if (!pView) {
+        pCmdUI->Enable(FALSE);
+        return;
+    }
+    DWORD mode = pView->GetStyle() & LVS_TYPEMASK;
+    switch (pCmdUI->m_nID) {
+    case ID_VIEW_LINEUP:
+        pCmdUI->Enable(mode == LVS_ICON || mode == LVS_SMALLICON);
+        break;
+    case ID_VIEW_BYNAME:
+        pCmdUI->Enable(TRUE);
+        pCmdUI->SetRadio(FALSE);
+        break;
+    default:
+        pCmdUI->Enable(TRUE);
+        pCmdUI->SetRadio(mode == (DWORD)ViewModeBits(pCmdUI->m_nID));
+        break;
+    }
+}
+
+void CMainFrame::OnTimer(UINT_PTR) { Default(); }
+
+void CMainFrame::OnDestroy() {
+    if (m_pDropWnd) {
+        m_pDropWnd->DestroyWindow();
+        delete m_pDropWnd;
+        m_pDropWnd = nullptr;
+    }
+    CFrameWnd::OnDestroy();
+}
+
+LRESULT CMainFrame::OnTaskThreadDone(WPARAM wParam, LPARAM) {
+    delete reinterpret_cast<CFileTaskThread*>(wParam);
+    // The drop window's animation stops here once the drop window exists.
+    m_bAnimating = 0;
+    return 0;
+}
+
+LRESULT CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
+    if (wParam != IDR_SYSTEMTRAY) return 0;
+    CMenu menu;
+    if (!menu.LoadMenu(IDR_SYSTEMTRAY)) return 0;
+    CMenu* pPopup = menu.GetSubMenu(0);
+    if (pPopup && LOWORD(lParam) == WM_RBUTTONUP) {
+        POINT pt = {};
+        ::GetCursorPos(&pt);
+        // Without the foreground the menu would not close when the user
+        // clicks elsewhere.
+        SetForegroundWindow();
+        pPopup->TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RIGHTALIGN | TPM_BOTTOMALIGN, pt.x, pt.y, m_hWnd);
+    }
+    menu.DestroyMenu();
+    return 0;
+}
+
+LRESULT CMainFrame::OnShellChangeNotify(WPARAM wParam, LPARAM lParam) {
+    for (const ShellRelay& r : SHELL_RELAYS) {
+        if (r.lEvent != (LONG)lParam) continue;
+        // Sent, so that the item-ID lists in wParam are still valid.
+        if (CWnd* p = m_wndSplitter.GetPane(0, 1)) ::SendMessageW(p->m_hWnd, r.nMessage, wParam, lParam);
+        if (CWnd* p = m_wndSplitter.GetPane(0, 0)) ::SendMessageW(p->m_hWnd, r.nMessage, wParam, lParam);
+        break;
+    }
+    return 0;
+}
+
+void CMainFrame::OnShowHide() {
+    if (IsWindowVisible()) {
+        ShowWindow(SW_HIDE);
+    } else {
+        ShowWindow(SW_SHOW);
+        ShowWindow(SW_RESTORE);
+    }
+}
+
+void CMainFrame::OnCloseApp() { SendMessage(WM_CLOSE, 1, 1); }
+
+void CMainFrame::OnChangePassword() {
+    CPwdDlg dlg;
+    dlg.m_nMode = PWD_MODE_CHANGE;
+    dlg.DoModal();
+}
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        if (wParam == 0 && lParam == 0) {
+            ShowWindow(SW_HIDE);
+            return 1;
+        }
+        if (m_wndTray.m_bShown) {
+            m_wndTray.m_nid.uFlags = 0;
+            ::Shell_NotifyIconW(NIM_DELETE, &m_wndTray.m_nid);
+            m_wndTray.m_bShown = FALSE;
+        }
+        ::PostQuitMessage(0);
+        break;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            ShowWindow(SW_HIDE);
+            return 1;
+        }
+        break;
+    case WM_SUBFOLDER_CHANGED:
+        if (CWnd* p = m_wndSplitter.GetPane(0, 0)) ::SendMessageW(p->m_hWnd, message, wParam, lParam);
+        return Default();
+    case WM_SHOW_MAIN:
+        if (!IsWindowVisible()) {
+            ShowWindow(SW_SHOW);
+            ShowWindow(SW_RESTORE);
+        }
+        return Default();
+    }
+    return CFrameWnd::WindowProc(message, wParam, lParam);
+}
+
+LRESULT CMainFrame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) &&
+        lParam) {
+        auto* hdr = (const DEV_BROADCAST_HDR*)lParam;
+        if (hdr->dbch_devicetype == DBT_DEVTYP_VOLUME) {
+            auto* vol = (const DEV_BROADCAST_VOLUME*)lParam;
+            // A mask without drive bits names no drive: nothing to tell.
+            if (vol->dbcv_unitmask & 0x3FFFFFF) {
+                CString root = DriveRootFromUnitMask(vol->dbcv_unitmask);
+                BOOL bArrived = wParam == DBT_DEVICEARRIVAL;
+                if (CDocument* pDoc = GetActiveDocument())
+                    pDoc->UpdateAllViews(nullptr, bArrived ? HINT_VOLUME_ARRIVED : HINT_VOLUME_REMOVED, &root);
+                if (m_pDropWnd && m_pDropWnd->m_hWnd)
+                    ::SendMessageW(m_pDropWnd->m_hWnd, bArrived ? WM_DROPWIN_DRIVE_ARRIVED : WM_DROPWIN_DRIVE_REMOVED,
+                                   (WPARAM)&root, 0);
+            }
+        }
+    } else if (message == WM_DROPWIN_CLICK && wParam == 1 && IsWindowVisible()) {
+        SetForegroundWindow();
+        SetFocus();
+    }
+    return CFrameWnd::DefWindowProc(message, wParam, lParam);
+}

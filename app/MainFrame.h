@@ -1,0 +1,52 @@
+// CMainFrame: the program's one top-level window and its message hub. It
+// carries the toolbar, the status bar, the splitter with the folder tree and
+// the file list, and the tray icon; it relays the shell's change
+// notifications and volume changes to the views, deletes finished task
+// batches, and decides what closing means: closing and minimising only hide
+// it, a close request with a non-zero argument ends the program.
+#pragma once
+#include "framework/Win.h"
+#include "SystemTray.h"
+
+class CMainFrame : public CFrameWnd {
+    DECLARE_DYNCREATE(CMainFrame)
+public:
+    CMainFrame();
+    ~CMainFrame() override;  // withdraws the shell registration
+
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext) override;
+
+    CSplitterWnd m_wndSplitter;
+    CSystemTray m_wndTray;
+    ULONG m_nShellNotifyId;   // the desktop-wide shell registration; 0 when none
+    // The floating drop window, owned by the frame; null while the program
+    // has none, which every use allows for.
+    CWnd* m_pDropWnd;
+    CStatusBar m_wndStatusBar;
+    CToolBar m_wndToolBar;
+    BYTE m_bAnimating;        // the drop window's animation plays
+
+    afx_msg int OnCreate(LPCREATESTRUCT lpcs);
+    afx_msg void OnDestroy();
+    afx_msg void OnTimer(UINT_PTR nIDEvent);
+    afx_msg void OnViewMode(UINT nID);
+    afx_msg void OnUpdateViewMode(CCmdUI* pCmdUI);
+    afx_msg LRESULT OnTaskThreadDone(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnShellChangeNotify(WPARAM wParam, LPARAM lParam);
+    afx_msg void OnShowHide();
+    afx_msg void OnCloseApp();
+    afx_msg void OnChangePassword();
+
+protected:
+    // Pane (0, 1) when it is the file list, else NULL.
+    class CFileView* GetFileView() const;
+    DECLARE_MESSAGE_MAP()
+};
+
+// "X:\" for the lowest of the drive bits 0-25 of a volume's unit mask (the
+// letter after Z when none is set).
+CString DriveRootFromUnitMask(DWORD dwUnitMask);

@@ -1,0 +1,59 @@
+// CDriveView: the folder tree of the program's drive, the left pane of the
+// main window. One root for the drive, folders only, each level listed when
+// it is expanded and dropped when it is collapsed. The selection that stays
+// for 250 ms is shown by the file list (HINT_SHOW_FOLDER).
+#pragma once
+#include "framework/Win.h"
+
+class CFileItem;
+
+class CDriveView : public CTreeView {
+    DECLARE_DYNCREATE(CDriveView)
+public:
+    CDriveView();
+    ~CDriveView() override;
+
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    void OnInitialUpdate() override;
+    void OnUpdate(CView* pSender, LPARAM lHint, void* pHint) override;
+
+    // 1 when the root of the program's drive could be inserted, else 0.
+    int InsertDriveRoot();
+    // A folder item under hParent (a root when NULL), sorted by name; NULL
+    // when it could not be made.
+    HTREEITEM InsertFolderItem(HTREEITEM hParent, const CString& strName);
+    // Lists the sub-folders of the item's folder as its children.
+    BOOL AddSubFolders(HTREEITEM hItem);
+    // Deletes every descendant of the item with its record.
+    BOOL DeleteChildItems(HTREEITEM hItem);
+    void DeleteAllItems();
+
+    CFileItem* GetItemRecord(HTREEITEM hItem) const;
+
+    CImageList m_imageList;
+    CString m_strCurrentPath;  // the folder the selection timer last showed
+    int m_nRootCount;
+    UINT_PTR m_nTimerId;
+    int m_nClosedImage;
+    int m_nOpenImage;
+    int m_nDriveImage;
+
+protected:
+    void OnItemExpanding(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnItemExpanded(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnDestroy();
+    void OnBackToParent();
+    void OnCollapseOrUp();
+    void OnRefresh();
+    void OnUpdateDiskFreeSpace(CCmdUI* pCmdUI);
+    // The expand button for an item whose folder has sub-folders, before
+    // any child exists.
+    void ShowExpandButton(HTREEITEM hItem);
+    // Frees a record and clears it from its item first, so that nothing can
+    // reach the freed record through the item.
+    void DeleteItemWithRecord(HTREEITEM hItem);
+
+    DECLARE_MESSAGE_MAP()
+};
