@@ -69,6 +69,11 @@ foreach(src ${WIN_TEST_SRC})
   set_tests_properties(win_${name} PROPERTIES RESOURCE_LOCK kiv_drive TIMEOUT 600)
 endforeach()
 
+# The tests that start KIV.exe as its own process need it built beside them.
+if(TARGET test_explorer_process AND TARGET KIV)
+  add_dependencies(test_explorer_process KIV)
+endif()
+
 file(GLOB BENCH_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(src ${BENCH_SRC})
   get_filename_component(name ${src} NAME_WE)

@@ -45,7 +45,11 @@ TEST(StartupTest, AFixedDriveIsRefusedWithItsMessage) {
 TEST(StartupTest, FirstStartCreatesThePasswordThenLogsIn) {
     RemovePwdFile();
     theApp.m_strModulePath = L"E:\\KIV.exe";
+    // An install folder that cannot be made: after the login the run ends
+    // with the message of a failed installation.
+    theApp.m_strInstallDir = L"E:\\no such folder\\KIV";
     DialogAnswerer answerer;
+    answerer.Answer(L"KIV", L"Program has beed executed!", IDOK);
     // Create mode: type the password twice and confirm.
     answerer.OnDialog(L"Create Password", nullptr, [](HWND h, const DialogInfo&) {
         SetDlgItemTextW(h, IDC_PWD_EDIT_NEW, L"abc123");
@@ -53,6 +57,8 @@ TEST(StartupTest, FirstStartCreatesThePasswordThenLogsIn) {
         return IDC_PWD_OK;
     }, 1);
     RunWithTimeout(30000, "first drive run", [&] { EXPECT_FALSE(theApp.DriveRun()); });
+    ASSERT_EQ(answerer.SeenCount(), 2u);
+    EXPECT_TRUE(answerer.Seen()[1].HasText(L"Program has beed executed!"));
     EXPECT_TRUE(theApp.m_strDrivePath == L"E:");
     EXPECT_TRUE(theApp.m_strPwdFile == L"e:\\KIV\\KIV.pwd");
     CKivPwd store;

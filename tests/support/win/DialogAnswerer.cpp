@@ -1,4 +1,5 @@
 #include "DialogAnswerer.h"
+#include <atomic>
 #include <vector>
 
 namespace {
@@ -24,6 +25,8 @@ CString ClassOf(HWND h) {
     return CString(cls);
 }
 
+std::atomic<DWORD> g_watchedPid{0};
+
 struct EnumTop {
     std::vector<HWND> found;
     LPCTSTR cls;
@@ -33,7 +36,8 @@ BOOL CALLBACK CollectTop(HWND h, LPARAM lp) {
     EnumTop* e = reinterpret_cast<EnumTop*>(lp);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(h, &pid);
-    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(h)) return TRUE;
+    if ((pid != ::GetCurrentProcessId() && (!g_watchedPid || pid != g_watchedPid)) || !::IsWindowVisible(h))
+        return TRUE;
     if (e->cls && ClassOf(h).CompareNoCase(e->cls) != 0) return TRUE;
     e->found.push_back(h);
     return TRUE;
@@ -51,6 +55,8 @@ BOOL CALLBACK CollectChild(HWND h, LPARAM lp) {
     return TRUE;
 }
 }  // namespace
+
+void WatchProcess(DWORD pid) { g_watchedPid = pid; }
 
 // ---- DialogInfo -------------------------------------------------------------
 

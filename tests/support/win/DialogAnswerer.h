@@ -89,6 +89,10 @@ private:
     std::thread m_thread;
 };
 
+// The answerer and WaitForWindow also look at the windows of this process
+// (a program the test started); 0 again for this process only.
+void WatchProcess(DWORD pid);
+
 // Reads the dialog at once (the answerer uses this too).
 DialogInfo ReadDialog(HWND hDlg);
 // The first visible top-level window of this process with this caption

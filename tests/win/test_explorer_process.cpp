@@ -1,0 +1,213 @@
+// KIV.exe as a user meets it: started from the removable drive E: as its own
+// process, logged in, installed, and its explorer window found and driven
+// from outside; its files read back.
+#include "fileops/PathFunctions.h"
+#include "password/KivPwd.h"
+#include "password/PwdDlg.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/RemoteWindow.h"
+#include "tests/support/win/Watchdog.h"
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <vector>
+
+namespace {
+const DWORD kStartMs = 60000;
+
+CString BuiltProgram() {
+    WCHAR self[MAX_PATH] = {0};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return GetFolderPart(self) + L"\\KIV.exe";
+}
+
+CString InstalledProgram() { return GetAppDataDir(TRUE) + L"\\KIV\\KIV.exe"; }
+
+// Starts the program with the arguments; the handle of its process.
+HANDLE Start(const CString& exe, const CString& args, DWORD* pPid = nullptr) {
+    CString cmd = L"\"" + exe + L"\"" + (args.IsEmpty() ? CString() : L" " + args);
+    std::vector<WCHAR> line(cmd.GetString(), cmd.GetString() + cmd.GetLength() + 1);
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, L"E:\\", &si, &pi)) return nullptr;
+    ::CloseHandle(pi.hThread);
+    if (pPid) *pPid = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+// Waits for the process to end (pumping); its exit code, or -1 on timeout.
+int WaitExit(HANDLE h, DWORD timeoutMs) {
+    bool ended = PumpUntil([&] { return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    DWORD code = (DWORD)-1;
+    if (ended) ::GetExitCodeProcess(h, &code);
+    return ended ? (int)code : -1;
+}
+
+CString ImageOf(DWORD pid) {
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    WCHAR buf[MAX_PATH] = {0};
+    DWORD n = MAX_PATH;
+    if (h) {
+        ::QueryFullProcessImageNameW(h, 0, buf, &n);
+        ::CloseHandle(h);
+    }
+    return buf;
+}
+
+// The main window of the installed copy: a top-level window with the tree
+// and the list, in a process whose image is the installed program.
+HWND WaitForMainWindow(DWORD timeoutMs) {
+    return WaitForForeignWindow([](HWND h) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(h, &pid);
+        return FindDescendant(h, L"SysTreeView32") && FindDescendant(h, L"SysListView32") &&
+               ImageOf(pid).CompareNoCase(InstalledProgram()) == 0;
+    }, timeoutMs);
+}
+
+size_t EntryCount(LPCWSTR folder) {
+    size_t n = 0;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW(CString(folder) + L"\\*.*", &fd);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (lstrcmpW(fd.cFileName, L".") && lstrcmpW(fd.cFileName, L"..")) ++n;
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    return n;
+}
+
+void SetPassword(LPCWSTR pwd) {
+    ::CreateDirectoryW(L"E:\\KIV", nullptr);
+    ::SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(L"E:\\KIV\\KIV.pwd");
+    if (pwd) {
+        CKivPwd store;
+        ASSERT_TRUE(store.CreatePwdFile(L"E:\\KIV\\KIV.pwd", pwd));
+    }
+}
+
+void LoginWith(DialogAnswerer& answerer, LPCWSTR pwd) {
+    CString p(pwd);
+    answerer.OnDialog(L"Login", nullptr, [p](HWND h, const DialogInfo&) {
+        ::SendMessageW(::GetDlgItem(h, IDC_PWD_EDIT_OLD), WM_SETTEXT, 0, (LPARAM)(LPCWSTR)p);
+        return IDC_PWD_OK;
+    }, 1);
+}
+
+// Ends the installed copy through its Exit command; its exit code.
+int ExitMainWindow(HWND hFrame) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hFrame, &pid);
+    HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    ::PostMessageW(hFrame, WM_COMMAND, 32786, 0);
+    int code = WaitExit(h, 30000);
+    ::CloseHandle(h);
+    return code;
+}
+
+class ExplorerProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(::CopyFileW(BuiltProgram(), L"E:\\KIV.exe", FALSE));
+        ::DeleteFileW(InstalledProgram());
+        ::CreateDirectoryW(L"E:\\docs", nullptr);
+        WriteAll(L"E:\\readme.txt", "hello");
+    }
+    void TearDown() override { WatchProcess(0); }
+};
+}  // namespace
+
+TEST_F(ExplorerProcessTest, DriveRunLogsInInstallsAndOpensTheWindow) {
+    Watchdog dog(240000, "drive run");
+    SetPassword(L"abc123");
+    DialogAnswerer answerer;
+    LoginWith(answerer, L"abc123");
+    DWORD pid = 0;
+    HANDLE hRun = Start(L"E:\\KIV.exe", CString(), &pid);
+    ASSERT_TRUE(hRun);
+    WatchProcess(pid);
+    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+    ::CloseHandle(hRun);
+    ASSERT_GE(answerer.SeenCount(), 1u);
+    EXPECT_TRUE(answerer.Seen()[0].caption == L"Login");
+
+    // The installed copy is the program, byte for byte, and shows the window.
+    EXPECT_EQ(ReadAll(InstalledProgram()), ReadAll(L"E:\\KIV.exe"));
+    HWND hFrame = WaitForMainWindow(kStartMs);
+    ASSERT_TRUE(hFrame);
+    HWND hTree = FindDescendant(hFrame, L"SysTreeView32");
+    HWND hList = FindDescendant(hFrame, L"SysListView32");
+    HWND hBar = FindDescendant(hFrame, TOOLBARCLASSNAMEW);
+    HWND hStatus = FindDescendant(hFrame, STATUSCLASSNAMEW);
+    ASSERT_TRUE(hBar && hStatus);
+    EXPECT_EQ(::SendMessageW(hBar, TB_BUTTONCOUNT, 0, 0), 8);
+    HTREEITEM hRoot = (HTREEITEM)::SendMessageW(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    EXPECT_TRUE(RemoteTreeItemText(hTree, hRoot) == L"E:\\");
+
+    // The focus selects the drive, and the list shows its entries.
+    EXPECT_TRUE(PumpUntil([&] { return WindowTextOf(hFrame) == L"E:\\"; }, 10000)) << WindowTextOf(hFrame).ToUtf8();
+    EXPECT_TRUE(PumpUntil([&] { return (size_t)::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0) == EntryCount(L"E:"); },
+                          5000));
+    ULARGE_INTEGER avail = {}, total = {}, free = {};
+    ::GetDiskFreeSpaceExW(L"E:\\", &avail, &total, &free);
+    WCHAR size[64];
+    ::StrFormatByteSizeW((LONGLONG)free.QuadPart, size, 64);
+    CString want = CString(L"Disk Free Space: ") + size;
+    EXPECT_TRUE(PumpUntil([&] { return RemoteStatusText(hStatus, 1) == want; }, 5000))
+        << RemoteStatusText(hStatus, 1).ToUtf8();
+    EXPECT_TRUE(RemoteStatusText(hStatus, 0) == L"Ready");
+
+    // A second start from the drive: the installed program runs, so it ends.
+    answerer.ClearSeen();
+    LoginWith(answerer, L"abc123");
+    answerer.Answer(L"KIV", L"Program has beed executed!", IDOK, 1);
+    HANDLE hSecond = Start(L"E:\\KIV.exe", CString(), &pid);
+    WatchProcess(pid);
+    EXPECT_EQ(WaitExit(hSecond, kStartMs), 0);
+    ::CloseHandle(hSecond);
+    ASSERT_EQ(answerer.SeenCount(), 2u);
+    EXPECT_TRUE(answerer.Seen()[1].HasText(L"Program has beed executed!"));
+
+    // The installed copy started by hand is not on the drive.
+    answerer.ClearSeen();
+    answerer.Answer(L"KIV", L"Please launch this program from Brivon Velto!", IDOK, 1);
+    HANDLE hBare = Start(InstalledProgram(), CString(), &pid);
+    WatchProcess(pid);
+    WaitExit(hBare, kStartMs);
+    ::CloseHandle(hBare);
+    ASSERT_EQ(answerer.SeenCount(), 1u);
+    EXPECT_TRUE(answerer.Seen()[0].HasText(L"Please launch this program from Brivon Velto!"));
+
+    // Close and minimise hide; the process lives on; Show/Hide shows; Exit ends it.
+    ::SendMessageW(hFrame, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(::IsWindow(hFrame));
+    EXPECT_FALSE(::IsWindowVisible(hFrame));
+    ::SendMessageW(hFrame, WM_COMMAND, 32775, 0);
+    EXPECT_TRUE(::IsWindowVisible(hFrame));
+    ::SendMessageW(hFrame, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(::IsWindowVisible(hFrame));
+    EXPECT_EQ(ExitMainWindow(hFrame), 0);
+}
+
+TEST_F(ExplorerProcessTest, WithoutPasswordFileTheFirstPasswordIsCreated) {
+    Watchdog dog(240000, "first password");
+    SetPassword(nullptr);
+    DialogAnswerer answerer;
+    answerer.OnDialog(L"Create Password", nullptr, [](HWND h, const DialogInfo&) {
+        ::SendMessageW(::GetDlgItem(h, IDC_PWD_EDIT_NEW), WM_SETTEXT, 0, (LPARAM)L"first1");
+        ::SendMessageW(::GetDlgItem(h, IDC_PWD_EDIT_RETYPE), WM_SETTEXT, 0, (LPARAM)L"first1");
+        return IDC_PWD_OK;
+    }, 1);
+    DWORD pid = 0;
+    HANDLE hRun = Start(L"E:\\KIV.exe", CString(), &pid);
+    WatchProcess(pid);
+    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+    ::CloseHandle(hRun);
+    CKivPwd store;
+    ASSERT_TRUE(store.LoadPwdFile(L"E:\\KIV\\KIV.pwd"));
+    EXPECT_TRUE(store.GetCurrentPwd() == L"first1");
+    HWND hFrame = WaitForMainWindow(kStartMs);
+    ASSERT_TRUE(hFrame);
+    EXPECT_EQ(ExitMainWindow(hFrame), 0);
+}
