@@ -7,10 +7,8 @@ CKIVShellExtModule g_Module;
 
 HRESULT CKIVShellExtModule::CanUnloadNow() const
 {
-    // Read both counts once each: they may change on other threads.
-    LONG objects = InterlockedCompareExchange(const_cast<volatile LONG*>(&m_nObjects), 0, 0);
-    LONG locks = InterlockedCompareExchange(const_cast<volatile LONG*>(&m_nLocks), 0, 0);
-    return (objects == 0 && locks == 0) ? S_OK : S_FALSE;
+    // Aligned 32-bit reads are atomic; the counts change only interlocked.
+    return (m_nObjects == 0 && m_nLocks == 0) ? S_OK : S_FALSE;
 }
 
 bool CKIVShellExtModule::GetModulePath(WCHAR* buf, DWORD cch) const
