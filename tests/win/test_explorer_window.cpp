@@ -465,7 +465,11 @@ TEST_F(ExplorerWindowTest, CloseAndMinimiseHideTrayMenuOpensExitEnds) {
 
     // Exit: the icon goes, the quit message is posted, the window is destroyed.
     EXPECT_TRUE(f->m_wndTray.m_bShown);
+    NOTIFYICONDATAW nid = f->m_wndTray.m_nid;
+    nid.uFlags = NIF_TIP;
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_MODIFY, &nid));  // the icon is there
     f->SendMessage(WM_COMMAND, ID_APP_EXIT_KIV);
+    EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &nid));  // and gone
     EXPECT_FALSE(::IsWindow(h));
     MSG m;
     EXPECT_TRUE(::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
