@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <initializer_list>
+#include <map>
 
 CFileItem::CFileItem(const CString& strPath, BOOL bDrive)
     : m_bLoaded(FALSE), m_bDrive(bDrive), m_bHasSubFolders(FALSE), m_nIcon(0), m_nSize(0),
@@ -11,7 +13,60 @@ CFileItem::CFileItem(const CString& strPath, BOOL bDrive)
     Load(strPath);
 }
 
+CFileItem::CFileItem(const CString& strPath, const WIN32_FIND_DATAW& fd)
+    : m_bLoaded(FALSE), m_bDrive(FALSE), m_bHasSubFolders(FALSE), m_nIcon(0), m_nSize(0), m_nAttributes(0) {
+    SHFILEINFOW sfi = {};
+    if (!ShellInfoByType(strPath, fd.dwFileAttributes, sfi)) return;
+    CFileStatus status;
+    status.m_ctime = CTime(fd.ftCreationTime);
+    status.m_atime = CTime(fd.ftLastAccessTime);
+    status.m_mtime = CTime(fd.ftLastWriteTime);
+    if (status.m_ctime.GetTime() == 0) status.m_ctime = status.m_mtime;
+    status.m_size = ((ULONGLONG)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
+    status.m_attribute = (BYTE)fd.dwFileAttributes;
+    Fill(strPath, sfi, &status);
+}
+
 CFileItem::~CFileItem() {}
+
+namespace {
+// Files whose icon is their own, not their type's.
+BOOL HasOwnIcon(const CString& strPath) {
+    CString ext = GetExtension(strPath);
+    ext.MakeLower();
+    for (LPCWSTR own : {L"exe", L"ico", L"lnk", L"cur", L"ani", L"url", L"scr"})
+        if (ext == own) return TRUE;
+    return FALSE;
+}
+
+struct TypeInfo {
+    int nIcon;
+    CString strTypeName;
+};
+}  // namespace
+
+BOOL CFileItem::ShellInfoByType(const CString& strPath, DWORD dwAttributes, SHFILEINFOW& sfi) {
+    BOOL bFolder = (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!bFolder && HasOwnIcon(strPath))
+        return ::SHGetFileInfoW(strPath, 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX | SHGFI_TYPENAME) != 0;
+    // The shell answers by type here, so one answer serves every entry of
+    // the same extension (the list lives on the interface thread only).
+    static std::map<CString, TypeInfo>* cache = new std::map<CString, TypeInfo>;
+    CString key = bFolder ? CString(L"\\") : GetExtension(strPath);
+    key.MakeLower();
+    auto it = cache->find(key);
+    if (it == cache->end()) {
+        SHFILEINFOW info = {};
+        if (!::SHGetFileInfoW(strPath, bFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
+                              SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_TYPENAME))
+            return FALSE;
+        it = cache->insert({key, TypeInfo{info.iIcon, info.szTypeName}}).first;
+    }
+    sfi.iIcon = it->second.nIcon;
+    lstrcpynW(sfi.szTypeName, it->second.strTypeName, 80);
+    sfi.dwAttributes = 0;
+    return TRUE;
+}
 
 BOOL CFileItem::Load(const CString& strPath) {
     // The system image-list index rather than an icon: no handle per record
@@ -24,14 +79,22 @@ BOOL CFileItem::Load(const CString& strPath) {
 
     if (m_bDrive) {
         m_nSize = 0;
-    } else {
-        CFileStatus status;
-        if (!CFile::GetStatus(strPath, status)) return FALSE;
-        m_timeCreated = status.m_ctime;
-        m_timeModified = status.m_mtime;
-        m_timeAccessed = status.m_atime;
-        m_nSize = status.m_size;
-        m_nAttributes = status.m_attribute;
+        Fill(strPath, sfi, nullptr);
+        return TRUE;
+    }
+    CFileStatus status;
+    if (!CFile::GetStatus(strPath, status)) return FALSE;
+    Fill(strPath, sfi, &status);
+    return TRUE;
+}
+
+void CFileItem::Fill(const CString& strPath, const SHFILEINFOW& sfi, const CFileStatus* pStatus) {
+    if (pStatus) {
+        m_timeCreated = pStatus->m_ctime;
+        m_timeModified = pStatus->m_mtime;
+        m_timeAccessed = pStatus->m_atime;
+        m_nSize = pStatus->m_size;
+        m_nAttributes = pStatus->m_attribute;
     }
 
     m_nIcon = sfi.iIcon;
@@ -68,7 +131,6 @@ BOOL CFileItem::Load(const CString& strPath) {
         m_strModifiedText = _T("Invalid DateTime");
 
     m_bLoaded = TRUE;
-    return TRUE;
 }
 
 CString CFileItem::GetDisplayName() const {

@@ -5,12 +5,18 @@
 // reloads the record or replaces it.
 #pragma once
 #include "framework/Afx.h"
+#include <shellapi.h>
 
 class CFileItem {
 public:
     // Loads the path at once; a failed load still leaves a record, with
     // m_bLoaded 0 and every number 0.
     CFileItem(const CString& strPath, BOOL bDrive);
+    // A file or folder as a folder listing found it: the listing gives the
+    // status, and the shell is asked by type (once per extension) rather
+    // than by path, which is what makes a large folder quick to show.
+    // m_bHasSubFolders stays 0.
+    CFileItem(const CString& strPath, const WIN32_FIND_DATAW& fd);
     ~CFileItem();
 
     // Fills the record from the path; FALSE when the shell cannot describe
@@ -42,4 +48,10 @@ public:
     CString m_strSizeText;
     CString m_strTypeName;
     CString m_strModifiedText;
+
+private:
+    // The record's fields and texts from the shell's answer and, unless
+    // this is a drive, the file status.
+    void Fill(const CString& strPath, const SHFILEINFOW& sfi, const struct CFileStatus* pStatus);
+    static BOOL ShellInfoByType(const CString& strPath, DWORD dwAttributes, SHFILEINFOW& sfi);
 };

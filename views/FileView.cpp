@@ -78,10 +78,12 @@ CFileItem* CFileView::GetItemRecord(int nItem) const {
     return reinterpret_cast<CFileItem*>(GetListCtrl().GetItemData(nItem));
 }
 
-BOOL CFileView::AddItem(const CString& strPath, int nIndex) {
+BOOL CFileView::AddItem(const CString& strPath, int nIndex) { return AddItem(strPath, nIndex, nullptr); }
+
+BOOL CFileView::AddItem(const CString& strPath, int nIndex, const WIN32_FIND_DATAW* pFound) {
     CFileItem* pRecord = nullptr;
     try {
-        pRecord = new CFileItem(strPath, FALSE);
+        pRecord = pFound ? new CFileItem(strPath, *pFound) : new CFileItem(strPath, FALSE);
     } catch (std::bad_alloc&) {
         return FALSE;
     } catch (CException* e) {
@@ -113,6 +115,9 @@ int CFileView::ShowFolder(const CString& strPath) {
     // together: the list never shows one folder's files under another's name.
     if (CWnd* pMain = AfxGetMainWnd()) pMain->SetWindowText(strPath);
     list.SetRedraw(FALSE);
+    // Arranged once at the end rather than after every insertion.
+    DWORD autoArrange = GetStyle() & LVS_AUTOARRANGE;
+    if (autoArrange) ModifyStyle(LVS_AUTOARRANGE, 0);
     ClearList();
     int count = 0;
     WIN32_FIND_DATAW fd;
@@ -121,12 +126,13 @@ int CFileView::ShowFolder(const CString& strPath) {
         CString base = pattern.Left(pattern.GetLength() - 3);
         do {
             if (!lstrcmpW(fd.cFileName, L".") || !lstrcmpW(fd.cFileName, L"..")) continue;
-            AddItem(base + fd.cFileName, count);
+            AddItem(base + fd.cFileName, count, &fd);
             ++count;
         } while (::FindNextFileW(hFind, &fd));
         ::FindClose(hFind);
     }
     list.SortItems(&CFileView::CompareItems, 0);
+    if (autoArrange) ModifyStyle(0, LVS_AUTOARRANGE);
     list.SetRedraw(TRUE);
     list.Invalidate();
     return count;

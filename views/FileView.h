@@ -17,6 +17,8 @@ public:
 
     // One item for the path at nIndex; FALSE when it was not inserted.
     BOOL AddItem(const CString& strPath, int nIndex);
+    // The same for an entry a folder listing found (see CFileItem).
+    BOOL AddItem(const CString& strPath, int nIndex, const WIN32_FIND_DATAW* pFound);
     void ClearList();
     // Fills the list with the folder's entries, titles the main window with
     // the path and sorts by name; the number of entries added.
