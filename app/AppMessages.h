@@ -30,3 +30,8 @@ const UINT WM_DROPWIN_CLICK = 0x81F4;          // wParam 1: bring a visible fram
 const UINT WM_DROPWIN_DRIVE_ARRIVED = 0x81F5;  // wParam CString*: drive root
 const UINT WM_DROPWIN_DRIVE_REMOVED = 0x81F6;  // wParam CString*: drive root
 const UINT WM_SHOW_MAIN = 0x81F7;              // show and restore a hidden frame
+
+// Posted by the file list to itself: restarts the label edit of the item
+// whose record is lParam after a refused name. Restarting from inside the end-of-edit notification
+// would re-enter the control while it is still closing the old edit.
+const UINT WM_RESTART_RENAME = 0x8191;

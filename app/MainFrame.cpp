@@ -65,7 +65,8 @@ CString DriveRootFromUnitMask(DWORD dwUnitMask) {
     return root;
 }
 
-CMainFrame::CMainFrame() : m_nShellNotifyId(0), m_pDropWnd(nullptr), m_bAnimating(0) {}
+CMainFrame::CMainFrame()
+    : m_nShellNotifyId(0), m_pDropWnd(nullptr), m_bAnimating(0), m_bCloseAfterBatches(FALSE) {}
 
 CMainFrame::~CMainFrame() {
     if (m_nShellNotifyId) ::SHChangeNotifyDeregister(m_nShellNotifyId);
@@ -100,8 +101,11 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs) {
         ::CoTaskMemFree(pidlDesktop);
     }
 
-    // The skinned caption (systems other than version 6) and the floating
-    // drop window hook in here; without them the frame works as it is.
+    OSVERSIONINFOW vi = {sizeof vi};
+    if (::GetVersionExW(&vi) && vi.dwMajorVersion != 6) ApplySkin(this, &m_wndSkin);
+
+    // The floating drop window is made here once it exists; without it the
+    // frame works as it is.
 
     m_bAnimating = 0;
     return 0;
@@ -168,10 +172,30 @@ void CMainFrame::OnDestroy() {
     CFrameWnd::OnDestroy();
 }
 
+int CMainFrame::StartBatch(CFileTaskThread* pBatch, BOOL bModal) {
+    if (!pBatch) return 0;
+    if (m_bCloseAfterBatches) {
+        delete pBatch;
+        return 0;
+    }
+    m_arrBatches.push_back(pBatch);
+    return pBatch->Start(bModal);
+}
+
 LRESULT CMainFrame::OnTaskThreadDone(WPARAM wParam, LPARAM) {
-    delete reinterpret_cast<CFileTaskThread*>(wParam);
+    auto* pBatch = reinterpret_cast<CFileTaskThread*>(wParam);
+    for (auto it = m_arrBatches.begin(); it != m_arrBatches.end(); ++it) {
+        if (*it == pBatch) {
+            m_arrBatches.erase(it);
+            break;
+        }
+    }
+    delete pBatch;
     // The drop window's animation stops here once the drop window exists.
     m_bAnimating = 0;
+    // The exit that waited for the batches; posted, so that the caller of
+    // a modal batch whose end this is has returned before windows go.
+    if (m_bCloseAfterBatches && m_arrBatches.empty()) PostMessage(WM_CLOSE, 1, 1);
     return 0;
 }
 
@@ -227,13 +251,7 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             ShowWindow(SW_HIDE);
             return 1;
         }
-        if (m_wndTray.m_bShown) {
-            m_wndTray.m_nid.uFlags = 0;
-            ::Shell_NotifyIconW(NIM_DELETE, &m_wndTray.m_nid);
-            m_wndTray.m_bShown = FALSE;
-        }
-        ::PostQuitMessage(0);
-        break;
+        return CloseForGood(wParam, lParam);
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE) {
             ShowWindow(SW_HIDE);
@@ -251,6 +269,24 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return Default();
     }
     return CFrameWnd::WindowProc(message, wParam, lParam);
+}
+
+LRESULT CMainFrame::CloseForGood(WPARAM wParam, LPARAM lParam) {
+    // Windows must not go while a batch runs: a modal one has its command
+    // (and the view behind it) waiting in the progress dialog's loop. The
+    // batches are cancelled, and the last one's end closes.
+    if (!m_arrBatches.empty()) {
+        m_bCloseAfterBatches = TRUE;
+        for (CFileTaskThread* p : m_arrBatches) p->m_bCancel = 1;
+        return 0;
+    }
+    if (m_wndTray.m_bShown) {
+        m_wndTray.m_nid.uFlags = 0;
+        ::Shell_NotifyIconW(NIM_DELETE, &m_wndTray.m_nid);
+        m_wndTray.m_bShown = FALSE;
+    }
+    ::PostQuitMessage(0);
+    return CFrameWnd::WindowProc(WM_CLOSE, wParam, lParam);
 }
 
 LRESULT CMainFrame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

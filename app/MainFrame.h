@@ -6,7 +6,11 @@
 // it, a close request with a non-zero argument ends the program.
 #pragma once
 #include "framework/Win.h"
+#include "SkinWin.h"
 #include "SystemTray.h"
+#include <vector>
+
+class CFileTaskThread;
 
 class CMainFrame : public CFrameWnd {
     DECLARE_DYNCREATE(CMainFrame)
@@ -22,12 +26,23 @@ public:
     CSplitterWnd m_wndSplitter;
     CSystemTray m_wndTray;
     ULONG m_nShellNotifyId;   // the desktop-wide shell registration; 0 when none
+    CSkinWin m_wndSkin;       // the caption's skin; hooked only off version 6
     // The floating drop window, owned by the frame; null while the program
     // has none, which every use allows for.
     CWnd* m_pDropWnd;
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
     BYTE m_bAnimating;        // the drop window's animation plays
+
+    // Starts a batch that the frame owns from now on: it is deleted when
+    // its worker reports the end. Refused (deleted, 0) while the frame is
+    // closing. Otherwise the result of CFileTaskThread::Start.
+    int StartBatch(CFileTaskThread* pBatch, BOOL bModal);
+    // The batches started and not yet reported finished.
+    std::vector<CFileTaskThread*> m_arrBatches;
+    // A real exit came while batches ran: they were cancelled, and the
+    // close follows the last one's end.
+    BOOL m_bCloseAfterBatches;
 
     afx_msg int OnCreate(LPCREATESTRUCT lpcs);
     afx_msg void OnDestroy();
@@ -42,6 +57,9 @@ public:
     afx_msg void OnChangePassword();
 
 protected:
+    // The real exit: the tray icon goes, the quit message is posted and the
+    // framework closes the document and the window.
+    LRESULT CloseForGood(WPARAM wParam, LPARAM lParam);
     // Pane (0, 1) when it is the file list, else NULL.
     class CFileView* GetFileView() const;
     DECLARE_MESSAGE_MAP()

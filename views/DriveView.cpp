@@ -1,11 +1,15 @@
 #include "DriveView.h"
 #include "DocHints.h"
 #include "FileItem.h"
+#include "SourceMap.h"
+#include "app/AppMessages.h"
 #include "app/KIVApp.h"
 #include "app/ResourceIds.h"
+#include "app/ShellItemList.h"
 #include "fileops/PathFunctions.h"
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <cwctype>
 #include <new>
 
 IMPLEMENT_DYNCREATE(CDriveView, CTreeView)
@@ -20,6 +24,10 @@ BEGIN_MESSAGE_MAP(CDriveView, CTreeView)
     ON_COMMAND(ID_COLLAPSE_OR_UP, &CDriveView::OnCollapseOrUp)
     ON_COMMAND(ID_REFRESH, &CDriveView::OnRefresh)
     ON_UPDATE_COMMAND_UI(ID_INDICATOR_FREESPACE, &CDriveView::OnUpdateDiskFreeSpace)
+    ON_MESSAGE(WM_SHELL_CHANGE_NOTIFY, &CDriveView::OnShellChange)
+    ON_MESSAGE(WM_SHELL_DRIVE_REMOVED, &CDriveView::OnDriveRemoved)
+    ON_MESSAGE(WM_SHELL_DRIVE_ADDED, &CDriveView::OnDriveAdded)
+    ON_MESSAGE(WM_SUBFOLDER_CHANGED, &CDriveView::OnSubFolderChanged)
 END_MESSAGE_MAP()
 
 namespace {
@@ -60,8 +68,14 @@ void CDriveView::OnInitialUpdate() {
     }
     GetTreeCtrl().SetImageList(&m_imageList, TVSIL_NORMAL);
 
-    // The tree's own shell registration for the drives folder comes with its
-    // handling of shell changes.
+    // The tree's own registration: every change below the drives folder.
+    LPITEMIDLIST pidlDrives = nullptr;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidlDrives))) {
+        SHChangeNotifyEntry entry = {pidlDrives, TRUE};
+        ::SHChangeNotifyRegister(m_hWnd, SHCNRF_InterruptLevel | SHCNRF_ShellLevel, SHCNE_ALLEVENTS,
+                                 WM_SHELL_CHANGE_NOTIFY, 1, &entry);
+        ::CoTaskMemFree(pidlDrives);
+    }
 
     m_nClosedImage = 3;
     m_nDriveImage = 7;
@@ -152,23 +166,30 @@ void CDriveView::DeleteItemWithRecord(HTREEITEM hItem) {
     delete pRecord;
 }
 
+BOOL CDriveView::DeleteChildFolder(HTREEITEM hChild) {
+    CTreeCtrl& tree = GetTreeCtrl();
+    // The descendants' records would be lost with the item otherwise.
+    if (tree.GetChildItem(hChild) && !DeleteChildItems(hChild)) return FALSE;
+    // The record is detached before the item goes and freed only after.
+    CFileItem* pRecord = GetItemRecord(hChild);
+    tree.SetItemData(hChild, 0);
+    if (!tree.DeleteItem(hChild)) {
+        tree.SetItemData(hChild, (DWORD_PTR)pRecord);
+        CString text;
+        text.LoadString(IDS_CANNOT_DELETE);
+        text += tree.GetItemText(hChild);
+        ::MessageBoxW(m_hWnd, text, L"KIV", MB_ICONERROR);
+        return FALSE;
+    }
+    delete pRecord;
+    return TRUE;
+}
+
 BOOL CDriveView::DeleteChildItems(HTREEITEM hItem) {
     CTreeCtrl& tree = GetTreeCtrl();
     while (HTREEITEM hChild = tree.GetChildItem(hItem)) {
         tree.SetItemState(hChild, 0, TVIS_SELECTED);
-        if (tree.GetChildItem(hChild) && !DeleteChildItems(hChild)) return FALSE;
-        // The record is detached before the item goes and freed only after.
-        CFileItem* pRecord = GetItemRecord(hChild);
-        tree.SetItemData(hChild, 0);
-        if (!tree.DeleteItem(hChild)) {
-            tree.SetItemData(hChild, (DWORD_PTR)pRecord);
-            CString text;
-            text.LoadString(IDS_CANNOT_DELETE);
-            text += tree.GetItemText(hChild);
-            ::MessageBoxW(m_hWnd, text, L"KIV", MB_ICONERROR);
-            return FALSE;
-        }
-        delete pRecord;
+        if (!DeleteChildFolder(hChild)) return FALSE;
     }
     return TRUE;
 }
@@ -300,4 +321,220 @@ void CDriveView::OnUpdateDiskFreeSpace(CCmdUI* pCmdUI) {
     ::StrFormatByteSizeW((LONGLONG)nFree, size, 64);
     pCmdUI->SetText(label + L": " + size);
     pCmdUI->Enable(TRUE);
+}
+
+// ---- shell changes and drives ----------------------------------------------
+
+namespace {
+CString PathOfIdList(LPCITEMIDLIST pidl) { return pidl ? ItemIdListToPath(pidl) : CString(); }
+
+BOOL SameDriveLetter(const CString& a, const CString& b) {
+    if (a.IsEmpty() || b.IsEmpty()) return FALSE;
+    return ::towupper(a[0]) == ::towupper(b[0]);
+}
+}  // namespace
+
+HTREEITEM CDriveView::FindItemByPath(HTREEITEM hParent, const CString& strPath) const {
+    CTreeCtrl& tree = GetTreeCtrl();
+    int n = strPath.Find(L'\\');
+    CString component = n > 0 ? strPath.Left(n) : strPath;
+    HTREEITEM h = hParent ? tree.GetChildItem(hParent) : tree.GetRootItem();
+    // A root's text is its drive root: E: is matched as E:\.
+    if (!hParent) component += L'\\';
+    component.MakeLower();
+    for (; h; h = tree.GetNextSiblingItem(h)) {
+        CString text = tree.GetItemText(h);
+        text.MakeLower();
+        if (text != component) continue;
+        return n == -1 ? h : FindItemByPath(h, strPath.Mid(n + 1));
+    }
+    return nullptr;
+}
+
+HTREEITEM CDriveView::FindChild(HTREEITEM hParent, const CString& strName) const {
+    CTreeCtrl& tree = GetTreeCtrl();
+    for (HTREEITEM c = tree.GetChildItem(hParent); c; c = tree.GetNextSiblingItem(c))
+        if (tree.GetItemText(c) == strName) return c;
+    return nullptr;
+}
+
+BOOL CDriveView::IsShown(HTREEITEM hItem) const {
+    return (GetTreeCtrl().GetItemState(hItem, TVIS_SELECTED) & TVIS_SELECTED) != 0;
+}
+
+BOOL CDriveView::IsExpanded(HTREEITEM hItem) const {
+    return (GetTreeCtrl().GetItemState(hItem, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+}
+
+void CDriveView::Broadcast(LPARAM lHint, void* pHint) {
+    if (CDocument* pDoc = GetDocument()) pDoc->UpdateAllViews(this, lHint, pHint);
+}
+
+BOOL CDriveView::ReplaceRecord(HTREEITEM hItem, const CString& strPath) {
+    CFileItem* pNew = nullptr;
+    try {
+        pNew = new CFileItem(strPath, FALSE);
+    } catch (std::bad_alloc&) {
+        return FALSE;
+    } catch (CException* e) {
+        e->Delete();
+        return FALSE;
+    }
+    CFileItem* pOld = GetItemRecord(hItem);
+    GetTreeCtrl().SetItemData(hItem, (DWORD_PTR)pNew);
+    delete pOld;
+    return TRUE;
+}
+
+void CDriveView::ReloadRecord(HTREEITEM hItem) {
+    // From the record's own path: a drive root keeps its root path.
+    if (CFileItem* pRecord = GetItemRecord(hItem)) pRecord->Load(pRecord->GetPath());
+    ShowExpandButton(hItem);
+}
+
+BOOL CDriveView::AddChildFolder(HTREEITEM hParent, const CString& strName) {
+    if (IsExpanded(hParent)) {
+        // Whoever told first, the folder shows once.
+        if (HTREEITEM hOld = FindChild(hParent, strName))
+            if (!DeleteChildFolder(hOld)) return FALSE;
+        InsertFolderItem(hParent, strName);
+    } else {
+        CFileItem* pRecord = GetItemRecord(hParent);
+        if (!pRecord || !pRecord->m_bLoaded || !pRecord->m_bHasSubFolders) ReloadRecord(hParent);
+    }
+    return TRUE;
+}
+
+BOOL CDriveView::RemoveChildFolder(HTREEITEM hParent, const CString& strName) {
+    if (IsExpanded(hParent)) {
+        if (HTREEITEM hOld = FindChild(hParent, strName))
+            if (!DeleteChildFolder(hOld)) return FALSE;
+    }
+    CFileItem* pRecord = GetItemRecord(hParent);
+    if (pRecord) pRecord->Load(pRecord->GetPath());
+    if (!pRecord || !pRecord->m_bLoaded || !pRecord->m_bHasSubFolders) {
+        CTreeCtrl& tree = GetTreeCtrl();
+        tree.SetItemState(hParent, 0, TVIS_EXPANDED);
+        TVITEMW item = {};
+        item.mask = TVIF_CHILDREN;
+        item.hItem = hParent;
+        item.cChildren = 0;
+        tree.SetItem(&item);
+    }
+    return TRUE;
+}
+
+BOOL CDriveView::RenameChildFolder(HTREEITEM hParent, const CString& strOldName, const CString& strNewPath) {
+    if (!IsExpanded(hParent)) return TRUE;
+    HTREEITEM hChild = FindChild(hParent, strOldName);
+    if (!hChild || !ReplaceRecord(hChild, strNewPath)) return TRUE;
+    GetTreeCtrl().SetItemText(hChild, GetFileNamePart(strNewPath));
+    GetTreeCtrl().SendMessage(TVM_SORTCHILDREN, FALSE, (LPARAM)hParent);
+    return TRUE;
+}
+
+LRESULT CDriveView::OnShellChange(WPARAM wParam, LPARAM lParam) {
+    auto* pidls = (LPCITEMIDLIST*)wParam;
+    if (!pidls) return 0;
+    CString path = PathOfIdList(pidls[0]);
+    if (path.IsEmpty()) return 0;
+    CString folder = GetFolderPart(path);
+    CString name = GetFileNamePart(path);
+    HTREEITEM hParent = FindItemByPath(nullptr, folder);
+    if (!hParent) return 0;
+    BOOL bShown = IsShown(hParent);
+
+    switch (lParam) {
+    case SHCNE_RENAMEITEM:
+    case SHCNE_RENAMEFOLDER: {
+        CString newPath = PathOfIdList(pidls[1]);
+        if (newPath.IsEmpty()) return 0;
+        BOOL bFolder = lParam == SHCNE_RENAMEFOLDER;
+        CString newFolder = GetFolderPart(newPath);
+        if (newFolder.CompareNoCase(folder) == 0) {
+            if (bFolder && !RenameChildFolder(hParent, name, newPath)) return 0;
+            if (bShown) {
+                SourceMap names;
+                names.first = name;
+                names.second = newPath;
+                Broadcast(HINT_ITEM_RENAMED, &names);
+            }
+            break;
+        }
+        // Moved to another folder: gone from this one, new in that one.
+        if (bFolder && !RemoveChildFolder(hParent, name)) return 0;
+        HTREEITEM hNewParent = FindItemByPath(nullptr, newFolder);
+        if (hNewParent && bFolder && !AddChildFolder(hNewParent, GetFileNamePart(newPath))) return 0;
+        if (bShown) Broadcast(HINT_ITEM_DELETED, &name);
+        if (hNewParent && IsShown(hNewParent)) Broadcast(HINT_ITEM_CREATED, &newPath);
+        break;
+    }
+    case SHCNE_CREATE:
+        if (bShown) Broadcast(HINT_ITEM_CREATED, &path);
+        break;
+    case SHCNE_DELETE:
+        if (bShown) Broadcast(HINT_ITEM_DELETED, &name);
+        break;
+    case SHCNE_MKDIR:
+        if (!AddChildFolder(hParent, name)) return 0;
+        if (bShown) Broadcast(HINT_ITEM_CREATED, &path);
+        break;
+    case SHCNE_RMDIR:
+        if (!RemoveChildFolder(hParent, name)) return 0;
+        if (bShown) Broadcast(HINT_ITEM_DELETED, &name);
+        break;
+    case SHCNE_UPDATEDIR:
+        Broadcast(HINT_FOLDER_UPDATED, &path);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT CDriveView::OnDriveRemoved(WPARAM wParam, LPARAM) {
+    CTreeCtrl& tree = GetTreeCtrl();
+    auto* pidls = (LPCITEMIDLIST*)wParam;
+    CString removed = pidls ? PathOfIdList(pidls[0]) : CString();
+    HTREEITEM hSelected = tree.GetSelectedItem();
+    CFileItem* pSelected = GetItemRecord(hSelected);
+    CString current = pSelected ? pSelected->GetPath() : CString();
+    // Letters without case: a drive folder given as e: still names E:\.
+    for (HTREEITEM hRoot = tree.GetRootItem(); hRoot; hRoot = tree.GetNextSiblingItem(hRoot)) {
+        if (!SameDriveLetter(tree.GetItemText(hRoot), removed)) continue;
+        tree.SetItemState(hRoot, 0, TVIS_SELECTED);
+        DeleteChildFolder(hRoot);
+        if (SameDriveLetter(current, removed) && !tree.GetRootItem()) {
+            m_strCurrentPath.Empty();
+            Broadcast(HINT_DRIVE_REMOVED, &removed);
+        }
+        --m_nRootCount;
+        break;
+    }
+    // Posted: the tree's own message must end before the windows go.
+    if (m_nRootCount == 0)
+        if (CWnd* pMain = AfxGetMainWnd()) pMain->PostMessage(WM_CLOSE, 1, 1);
+    return 0;
+}
+
+LRESULT CDriveView::OnDriveAdded(WPARAM, LPARAM) { return 0; }
+
+LRESULT CDriveView::OnSubFolderChanged(WPARAM wParam, LPARAM lParam) {
+    CTreeCtrl& tree = GetTreeCtrl();
+    const CString* pNewName = (const CString*)wParam;
+    const CString* pOldName = (const CString*)lParam;
+    HTREEITEM hSelected = tree.GetSelectedItem();
+    if (!pNewName) return 1;
+    if (pOldName) {
+        if (!hSelected) return 0;
+        HTREEITEM hChild = FindChild(hSelected, *pOldName);
+        CFileItem* pRecord = GetItemRecord(hChild);
+        if (hChild && pRecord && ReplaceRecord(hChild, GetFolderPart(pRecord->GetPath()) + L"\\" + *pNewName)) {
+            tree.SetItemText(hChild, *pNewName);
+            tree.SendMessage(TVM_SORTCHILDREN, FALSE, (LPARAM)hSelected);
+        }
+        return 1;
+    }
+    if (hSelected) AddChildFolder(hSelected, *pNewName);
+    return 1;
 }

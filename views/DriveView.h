@@ -29,6 +29,10 @@ public:
     void DeleteAllItems();
 
     CFileItem* GetItemRecord(HTREEITEM hItem) const;
+    // The item that shows the path (found without letter case, among the
+    // items that exist), starting below hParent (NULL: the roots); NULL
+    // when there is none.
+    HTREEITEM FindItemByPath(HTREEITEM hParent, const CString& strPath) const;
 
     CImageList m_imageList;
     CString m_strCurrentPath;  // the folder the selection timer last showed
@@ -48,6 +52,33 @@ protected:
     void OnCollapseOrUp();
     void OnRefresh();
     void OnUpdateDiskFreeSpace(CCmdUI* pCmdUI);
+    // The shell's change notification of the tree's own registration.
+    LRESULT OnShellChange(WPARAM wParam, LPARAM lParam);
+    // Relayed by the main frame: a drive went, or came.
+    LRESULT OnDriveRemoved(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDriveAdded(WPARAM wParam, LPARAM lParam);
+    // From the file list through the frame: wParam the folder's new name,
+    // lParam its old name, or 0 for a new folder.
+    LRESULT OnSubFolderChanged(WPARAM wParam, LPARAM lParam);
+
+    // The parts of the shell changes (FALSE: the control refused to delete
+    // a child, which has been reported).
+    BOOL AddChildFolder(HTREEITEM hParent, const CString& strName);
+    BOOL RemoveChildFolder(HTREEITEM hParent, const CString& strName);
+    BOOL RenameChildFolder(HTREEITEM hParent, const CString& strOldName, const CString& strNewPath);
+    // The first child whose text is exactly strName, or NULL.
+    HTREEITEM FindChild(HTREEITEM hParent, const CString& strName) const;
+    // Deletes one child with its descendants and records; its record is
+    // detached first and given back when the control refuses (reported).
+    BOOL DeleteChildFolder(HTREEITEM hChild);
+    // Gives the item a new record for the path; the old one goes only
+    // once the new one exists. FALSE when it could not be made.
+    BOOL ReplaceRecord(HTREEITEM hItem, const CString& strPath);
+    // Reloads the item's record from its own path and sets its expand button.
+    void ReloadRecord(HTREEITEM hItem);
+    BOOL IsShown(HTREEITEM hItem) const;
+    BOOL IsExpanded(HTREEITEM hItem) const;
+    void Broadcast(LPARAM lHint, void* pHint);
     // The expand button for an item whose folder has sub-folders, before
     // any child exists.
     void ShowExpandButton(HTREEITEM hItem);

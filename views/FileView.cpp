@@ -3,9 +3,13 @@
 #include "FileItem.h"
 #include "SourceMap.h"
 #include "app/AppMessages.h"
+#include "app/MainFrame.h"
 #include "app/ResourceIds.h"
 #include "fileops/PathFunctions.h"
+#include "fileops/TaskMessage.h"
+#include "fileops/TaskThread.h"
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <new>
 
@@ -21,6 +25,16 @@ BEGIN_MESSAGE_MAP(CFileView, CListView)
     ON_COMMAND(ID_REFRESH, &CFileView::OnRefresh)
     ON_COMMAND(ID_BACK_TO_PARENT, &CFileView::OnUp)
     ON_UPDATE_COMMAND_UI(ID_INDICATOR_FREESPACE, &CFileView::OnUpdateDiskFreeSpace)
+    ON_WM_RBUTTONDOWN()
+    ON_WM_RBUTTONUP()
+    ON_WM_KEYDOWN()
+    ON_COMMAND(ID_RENAME, &CFileView::OnRename)
+    ON_NOTIFY_REFLECT(LVN_ENDLABELEDITW, &CFileView::OnEndLabelEdit)
+    ON_MESSAGE(WM_RESTART_RENAME, &CFileView::OnRestartRename)
+    ON_COMMAND(ID_NEW_FOLDER, &CFileView::OnNewFolder)
+    ON_COMMAND(ID_DELETE, &CFileView::OnDelete)
+    ON_COMMAND(ID_COMPRESS, &CFileView::OnCompress)
+    ON_COMMAND(ID_DECOMPRESS, &CFileView::OnDecompress)
 END_MESSAGE_MAP()
 
 namespace {
@@ -282,4 +296,248 @@ void CFileView::OnUpdateDiskFreeSpace(CCmdUI* pCmdUI) {
     ::StrFormatByteSizeW((LONGLONG)nFree, size, 64);
     pCmdUI->Enable(TRUE);
     pCmdUI->SetText(label + L": " + size);
+}
+
+// ---- the list's commands ----------------------------------------------------
+
+namespace {
+// The characters a file name cannot hold.
+const WCHAR BAD_NAME_CHARS[] = L"\\/:*?<>|\"";
+
+// The system's text for an error, without its line break.
+CString ErrorText(DWORD dwError) {
+    LPWSTR psz = nullptr;
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, dwError, 0, (LPWSTR)&psz, 0, nullptr);
+    CString text(psz);
+    if (psz) ::LocalFree(psz);
+    text.TrimRight();
+    if (text.IsEmpty()) text.Format(L"Error %u", (unsigned)dwError);
+    return text;
+}
+
+// The second path is the first or lies inside it.
+BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
+    if (strPath.CompareNoCase(strFolder) == 0) return TRUE;
+    CString prefix = strFolder;
+    if (prefix.IsEmpty() || prefix[prefix.GetLength() - 1] != L'\\') prefix += L'\\';
+    return strPath.GetLength() > prefix.GetLength() && strPath.Left(prefix.GetLength()).CompareNoCase(prefix) == 0;
+}
+}  // namespace
+
+NameKind GetNameKind(const CString& strName) {
+    int dot = strName.ReverseFind(L'.');
+    if (dot <= 0) return NAME_KIND_NONE;
+    CString tail = strName.Right(4);
+    tail.MakeUpper();
+    return tail == L".KVF" ? NAME_KIND_ARCHIVE : NAME_KIND_OTHER;
+}
+
+void CFileView::OnRButtonDown(UINT, POINT point) {
+    CListCtrl& list = GetListCtrl();
+    // A running edit ends the way losing the focus ends it.
+    if (HWND hEdit = (HWND)list.SendMessage(LVM_GETEDITCONTROL)) ::SendMessageW(hEdit, WM_KILLFOCUS, 0, 0);
+    int nHit = list.HitTest(point);
+    if (nHit < 0) return;
+    if (!(list.GetItemState(nHit, LVIS_SELECTED) & LVIS_SELECTED)) {
+        for (int i = list.GetNextItem(-1, LVNI_SELECTED); i >= 0; i = list.GetNextItem(i, LVNI_SELECTED))
+            list.SetItemState(i, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    list.SetItemState(nHit, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+void CFileView::OnRButtonUp(UINT, POINT point) {
+    CListCtrl& list = GetListCtrl();
+    CMenu menu;
+    if (!menu.LoadMenu(IDR_LIST_CONTEXT)) return;
+    CMenu* pPopup = menu.GetSubMenu(0);
+    if (!pPopup) return;
+    const UINT GRAY = MF_BYCOMMAND | MF_GRAYED;
+    if (list.HitTest(point) >= 0) {
+        pPopup->EnableMenuItem(ID_REFRESH, GRAY);
+        pPopup->EnableMenuItem(ID_NEW_FOLDER, GRAY);
+        int nKind = 0;
+        for (int i = list.GetNextItem(-1, LVNI_SELECTED); i >= 0; i = list.GetNextItem(i, LVNI_SELECTED)) {
+            WCHAR label[255] = {0};
+            list.GetItemText(i, 0, label, 255);
+            int k = GetNameKind(label);
+            if (nKind == 0) nKind = k;
+            else if (nKind != NAME_KIND_NONE && k != nKind) nKind = NAME_KIND_NONE;
+        }
+        if (nKind != NAME_KIND_OTHER) pPopup->EnableMenuItem(ID_COMPRESS, GRAY);
+        if (nKind != NAME_KIND_ARCHIVE) pPopup->EnableMenuItem(ID_DECOMPRESS, GRAY);
+    } else {
+        for (int i = list.GetNextItem(-1, LVNI_SELECTED); i >= 0; i = list.GetNextItem(i, LVNI_SELECTED))
+            list.SetItemState(i, 0, LVIS_SELECTED);
+        for (UINT id : {ID_RENAME, ID_DELETE, ID_COMPRESS, ID_DECOMPRESS}) pPopup->EnableMenuItem(id, GRAY);
+    }
+    POINT pt = point;
+    ClientToScreen(&pt);
+    // Owned by the list, so that the chosen command comes here.
+    pPopup->TrackPopupMenu(TPM_RIGHTBUTTON, pt.x, pt.y, m_hWnd);
+    menu.DestroyMenu();
+    Default();
+}
+
+void CFileView::OnKeyDown(UINT nChar, UINT, UINT) {
+    if (nChar == VK_DELETE && !GetListCtrl().SendMessage(LVM_GETEDITCONTROL)) SendMessage(WM_COMMAND, ID_DELETE);
+    Default();
+}
+
+void CFileView::OnRename() {
+    CListCtrl& list = GetListCtrl();
+    POSITION pos = list.GetFirstSelectedItemPosition();
+    if (!pos) return;
+    int nFocused = -1;
+    while (pos) {
+        int i = list.GetNextSelectedItem(pos);
+        if (list.GetItemState(i, LVIS_FOCUSED) & LVIS_FOCUSED) nFocused = i;
+        list.SetItemState(i, 0, LVIS_SELECTED);
+    }
+    // The control edits only while it has the keyboard.
+    if (::GetFocus() != m_hWnd) SetFocus();
+    if (!list.EditLabel(nFocused)) MessageBox(L"Error on Rename", L"KIV", MB_OK);
+}
+
+LRESULT CFileView::OnRestartRename(WPARAM, LPARAM lParam) {
+    // The item is looked up again by its record: the list may have changed
+    // since the refused name was posted.
+    LVFINDINFOW fi = {};
+    fi.flags = LVFI_PARAM;
+    fi.lParam = lParam;
+    int i = GetListCtrl().FindItem(&fi, -1);
+    if (i < 0) return 0;
+    if (::GetFocus() != m_hWnd) SetFocus();
+    GetListCtrl().EditLabel(i);
+    return 0;
+}
+
+void CFileView::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
+    auto* di = (NMLVDISPINFOW*)pNMHDR;
+    // The label is never taken from the edit by the control: a name is
+    // applied here, once the file carries it.
+    *pResult = 0;
+    // Esc: no text, whatever the edit box still holds.
+    if (!di->item.pszText) return;
+    CListCtrl& list = GetListCtrl();
+    int nItem = di->item.iItem;
+    CFileItem* pRecord = GetItemRecord(nItem);
+    if (!pRecord) return;
+    HWND hEdit = (HWND)list.SendMessage(LVM_GETEDITCONTROL);
+    if (hEdit && !::SendMessageW(hEdit, EM_GETMODIFY, 0, 0)) return;
+
+    CString strNew = di->item.pszText;
+    UINT nRefusal = 0;
+    if (strNew.IsEmpty()) nRefusal = IDS_NEED_FILE_NAME;
+    else if (::wcspbrk(strNew, BAD_NAME_CHARS)) nRefusal = IDS_BAD_NAME_CHARS;
+    if (nRefusal) {
+        ShowTaskError(TaskString(nRefusal), TaskString(IDS_RENAME));
+        // Editing starts again once this notification is over.
+        PostMessage(WM_RESTART_RENAME, 0, (LPARAM)pRecord);
+        return;
+    }
+    CString strOld = pRecord->GetDisplayName();
+    if (strNew == strOld) return;
+
+    // The file first, and nothing is replaced: only a name the file really
+    // took reaches the label, the record and the tree.
+    CString strOldPath = pRecord->GetPath();
+    CString strNewPath = GetFolderPart(strOldPath) + L"\\" + strNew;
+    if (!::MoveFileW(strOldPath, strNewPath)) {
+        DWORD dwError = ::GetLastError();
+        ShowTaskError(strNew + L": " + ErrorText(dwError), TaskString(IDS_RENAME));
+        return;
+    }
+    list.SetItemText(nItem, 0, strNew);
+    CFileItem* pNew = nullptr;
+    try {
+        pNew = new CFileItem(strNewPath, FALSE);
+    } catch (std::bad_alloc&) {
+    } catch (CException* e) {
+        e->Delete();
+    }
+    // Without a new record the old one stays: stale, but never freed under the item.
+    if (pNew) {
+        list.SetItemData(nItem, (DWORD_PTR)pNew);
+        delete pRecord;
+        if (pNew->m_bLoaded && (pNew->m_nAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (CWnd* pMain = AfxGetMainWnd()) pMain->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&strNew, (LPARAM)&strOld);
+        }
+    }
+}
+
+void CFileView::OnNewFolder() {
+    // With no folder shown there is nowhere to make one.
+    if (m_strFolder.IsEmpty()) return;
+    CString base = m_strFolder;
+    if (base[base.GetLength() - 1] == L'\\') base = GetFolderPart(base);
+    CString name = TaskString(IDS_NEW_FOLDER);
+    CString suffix;
+    CString candidate = base + L"\\" + name;
+    WIN32_FIND_DATAW fd;
+    for (int n = 1;; ++n) {
+        HANDLE h = ::FindFirstFileW(candidate, &fd);
+        if (h == INVALID_HANDLE_VALUE) break;
+        ::FindClose(h);
+        suffix.Format(L" (%d)", n);
+        candidate = base + L"\\" + name + suffix;
+    }
+    CString strName = name + suffix;
+    if (!::CreateDirectoryW(candidate, nullptr)) {
+        ShowTaskError(TaskString(IDS_CANNOT_CREATE) + strName, TaskString(IDS_ERROR_CREATING));
+        return;
+    }
+    CListCtrl& list = GetListCtrl();
+    int nIndex = list.GetItemCount();
+    HANDLE h = ::FindFirstFileW(candidate, &fd);
+    if (h == INVALID_HANDLE_VALUE) return;
+    ::FindClose(h);
+    AddItem(candidate, nIndex);
+    list.SetItemState(nIndex, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    if (CWnd* pMain = AfxGetMainWnd()) pMain->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&strName, 0);
+    PostMessage(WM_COMMAND, ID_RENAME);
+}
+
+void CFileView::StartSelectionBatch(int nType, BOOL bModal, BOOL bWithCallback) {
+    CListCtrl& list = GetListCtrl();
+    POSITION pos = list.GetFirstSelectedItemPosition();
+    if (!pos) return;
+    CFrameWnd* pFrame = GetParentFrame();
+    if (!pFrame || !pFrame->IsKindOf(RUNTIME_CLASS(CMainFrame))) return;
+    CFileTaskThread* pBatch = new CFileTaskThread;
+    if (bWithCallback) pBatch->m_pfnTaskDone = &CFileView::OnTaskDone;
+    while (pos) {
+        CFileItem* pRecord = GetItemRecord(list.GetNextSelectedItem(pos));
+        if (!pRecord) continue;
+        CString path = pRecord->GetPath();
+        CString target = nType == TASK_DECOMPRESS ? path.Left(path.GetLength() - 4) : path;
+        pBatch->AddTask(path, target, nType);
+    }
+    if (pBatch->m_arrTasks.GetSize() == 0) {
+        delete pBatch;
+        return;
+    }
+    static_cast<CMainFrame*>(pFrame)->StartBatch(pBatch, bModal);
+}
+
+void CFileView::OnDelete() { StartSelectionBatch(TASK_DELETE, FALSE, FALSE); }
+void CFileView::OnCompress() { StartSelectionBatch(TASK_COMPRESS, TRUE, TRUE); }
+void CFileView::OnDecompress() { StartSelectionBatch(TASK_DECOMPRESS, TRUE, TRUE); }
+
+void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
+    if (nResult != TASK_OK || !pTask) return;
+    if (pTask->m_nType != TASK_COMPRESS && pTask->m_nType != TASK_DECOMPRESS) return;
+    DWORD dwAttrs = ::GetFileAttributesW(pTask->m_strSrc);
+    if (dwAttrs == INVALID_FILE_ATTRIBUTES) return;
+    // A folder compressed in place holds its own archives: it stays.
+    if ((dwAttrs & FILE_ATTRIBUTE_DIRECTORY) &&
+        (pTask->m_nType == TASK_COMPRESS || IsSameOrInside(pTask->m_strDst, pTask->m_strSrc)))
+        return;
+    // The shell is told, as the handlers tell it of what they write: the
+    // list learns of the change only through it, and a shell that does not
+    // announce a deletion it did silently would leave the source listed. A
+    // second notice of the same deletion finds nothing more to remove.
+    BOOL bFolder = (dwAttrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (DeleteFolderTree(pTask->m_strSrc) == 0)
+        ::SHChangeNotify(bFolder ? SHCNE_RMDIR : SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)pTask->m_strSrc, nullptr);
 }

@@ -1,9 +1,20 @@
 // CFileView: the file list, the right pane of the main window. It shows the
-// files and folders of the folder the tree selected, sorted folders first.
+// files and folders of the folder the tree selected, sorted folders first,
+// and is where the user works on them: rename, new folder, delete, compress
+// and decompress, from its context menu, keys and the toolbar.
 #pragma once
 #include "framework/Win.h"
 
 class CFileItem;
+class CFileTask;
+
+// What a label says about the file behind it, for the context menu.
+enum NameKind {
+    NAME_KIND_ARCHIVE = 1,  // ends in ".kvf", any letter case
+    NAME_KIND_OTHER = 2,    // another extension
+    NAME_KIND_NONE = 3,     // no extension (no dot, or only a leading one)
+};
+NameKind GetNameKind(const CString& strName);
 
 class CFileView : public CListView {
     DECLARE_DYNCREATE(CFileView)
@@ -25,6 +36,10 @@ public:
     int ShowFolder(const CString& strPath);
     // The list's sort callback: records, column index.
     static int CALLBACK CompareItems(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);
+    // The per-task callback of the list's compress and decompress batches,
+    // run on the worker: a source whose own task succeeded gives way to its
+    // archive (or its content). Touches no window.
+    static void OnTaskDone(int nResult, CFileTask* pTask);
 
     CFileItem* GetItemRecord(int nItem) const;
 
@@ -32,18 +47,32 @@ public:
     CImageList m_imageListSmall;   // the system's lists, shared: detached, never destroyed
     CImageList m_imageListLarge;
 
+    afx_msg void OnRButtonDown(UINT nFlags, POINT point);
+    afx_msg void OnRButtonUp(UINT nFlags, POINT point);
+    afx_msg void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+
 protected:
     void OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult);
     void OnItemActivate(NMHDR* pNMHDR, LRESULT* pResult);
     void OnDeleteItem(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnStyleChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnShellRenameItem(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRestartRename(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void OnRefresh();
     void OnUp();
+    void OnRename();
+    void OnNewFolder();
+    void OnDelete();
+    void OnCompress();
+    void OnDecompress();
     void OnUpdateDiskFreeSpace(CCmdUI* pCmdUI);
     // The index of the item labelled strName (ignoring case), or -1.
     int FindLabel(const CString& strName) const;
+    // One task of nType per selected item (target from the item's path),
+    // started through the main frame, which owns the batch from then on.
+    void StartSelectionBatch(int nType, BOOL bModal, BOOL bWithCallback);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -159,6 +159,27 @@ protected:                                             \
          return 0;                                                               \
      }},
 
+// Handler void(UINT nChar, UINT nRepCnt, UINT nFlags): the key, the repeat
+// count and the flags (scan code and the transition bits) of the message.
+#define ON_WM_KEYDOWN()                                                          \
+    {WM_KEYDOWN, 0, 0, 0,                                                        \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM l_) -> LRESULT {                       \
+         static_cast<ThisClass*>(p_)->OnKeyDown((UINT)w_, (UINT)LOWORD(l_), (UINT)HIWORD(l_)); \
+         return 0;                                                               \
+     }},
+
+// Handlers void(UINT nFlags, POINT point): the key state and the point in
+// client coordinates.
+#define AFX_ON_MOUSE_(message, memberName)                                       \
+    {(message), 0, 0, 0,                                                         \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM l_) -> LRESULT {                       \
+         POINT pt_ = {(short)LOWORD(l_), (short)HIWORD(l_)};                     \
+         static_cast<ThisClass*>(p_)->memberName((UINT)w_, pt_);                 \
+         return 0;                                                               \
+     }},
+#define ON_WM_RBUTTONDOWN() AFX_ON_MOUSE_(WM_RBUTTONDOWN, OnRButtonDown)
+#define ON_WM_RBUTTONUP() AFX_ON_MOUSE_(WM_RBUTTONUP, OnRButtonUp)
+
 class CCmdTarget : public CObject {
     DECLARE_DYNAMIC(CCmdTarget)
 public:
@@ -327,6 +348,9 @@ public:
     afx_msg void OnClose() { Default(); }
     afx_msg void OnDestroy() { Default(); }
     afx_msg void OnTimer(UINT_PTR nIDEvent) { Default(); }
+    afx_msg void OnKeyDown(UINT, UINT, UINT) { Default(); }
+    afx_msg void OnRButtonDown(UINT, POINT) { Default(); }
+    afx_msg void OnRButtonUp(UINT, POINT) { Default(); }
 
 protected:
     // The map lookup behind WindowProc; TRUE when a handler ran.

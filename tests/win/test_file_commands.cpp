@@ -1,0 +1,655 @@
+// The file list's commands inside this process: the context menu and its
+// availability rule, compress and decompress as modal batches that replace
+// their source only after success, rename with F2, Enter and Esc, new
+// folders, Delete, and the exit that waits for a running batch. The frame is
+// the one the program's main run makes; keys are posted through the frame's
+// own message handling, and the shell notifications the handlers raise in
+// the process bring the changes into the list.
+#include "app/AppMessages.h"
+#include "app/KIVApp.h"
+#include "app/KIVDoc.h"
+#include "app/MainFrame.h"
+#include "app/ResourceIds.h"
+#include "archive/UnzipFile.h"
+#include "fileops/PathFunctions.h"
+#include "tests/support/win/ScreenShot.h"
+#include "tests/win/HandlerTestSupport.h"
+#include "views/DocHints.h"
+#include "views/DriveView.h"
+#include "views/FileItem.h"
+#include "views/FileView.h"
+#include <shlobj.h>
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace {
+class TestApp : public CKIVApp {
+public:
+    using CKIVApp::MainRun;
+};
+TestApp theApp;
+
+const DWORD kShowDelayMs = 3000;
+const DWORD kBatchMs = 60000;
+const CString kRoot = L"E:\\cmd";
+
+CMainFrame* Frame() { return static_cast<CMainFrame*>(theApp.m_pMainWnd); }
+CDriveView* Tree() { return static_cast<CDriveView*>(Frame()->m_wndSplitter.GetPane(0, 0)); }
+CFileView* List() { return static_cast<CFileView*>(Frame()->m_wndSplitter.GetPane(0, 1)); }
+CListCtrl& ListCtrl() { return List()->GetListCtrl(); }
+CTreeCtrl& TreeCtrl() { return Tree()->GetTreeCtrl(); }
+
+CString Title() {
+    CString s;
+    Frame()->GetWindowText(s);
+    return s;
+}
+
+std::vector<CString> ListLabels() {
+    std::vector<CString> r;
+    for (int i = 0; i < ListCtrl().GetItemCount(); ++i) r.push_back(ListCtrl().GetItemText(i, 0));
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+bool Listed(LPCWSTR label) {
+    auto l = ListLabels();
+    return std::find(l.begin(), l.end(), CString(label)) != l.end();
+}
+
+int IndexOf(LPCWSTR label) {
+    for (int i = 0; i < ListCtrl().GetItemCount(); ++i)
+        if (ListCtrl().GetItemText(i, 0) == label) return i;
+    return -1;
+}
+
+std::vector<CString> SelectedLabels() {
+    std::vector<CString> r;
+    for (int i = ListCtrl().GetNextItem(-1, LVNI_SELECTED); i >= 0; i = ListCtrl().GetNextItem(i, LVNI_SELECTED))
+        r.push_back(ListCtrl().GetItemText(i, 0));
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+HTREEITEM ChildNamed(HTREEITEM parent, LPCWSTR name) {
+    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
+        if (TreeCtrl().GetItemText(c) == name) return c;
+    return nullptr;
+}
+
+std::vector<CString> ChildTexts(HTREEITEM parent) {
+    std::vector<CString> r;
+    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
+        r.push_back(TreeCtrl().GetItemText(c));
+    return r;
+}
+
+// The tree item of E:\cmd\<part> (E:\cmd itself for ""), expanded on the
+// way and itself.
+HTREEITEM TreeItem(LPCWSTR part) {
+    HTREEITEM h = TreeCtrl().GetRootItem();
+    std::vector<LPCWSTR> names = {L"cmd"};
+    if (*part) names.push_back(part);
+    for (LPCWSTR name : names) {
+        TreeCtrl().Expand(h, TVE_EXPAND);
+        h = ChildNamed(h, name);
+        if (!h) return nullptr;
+    }
+    TreeCtrl().Expand(h, TVE_EXPAND);
+    return h;
+}
+
+// Selects that folder in the tree and waits until the list shows it.
+void ShowInList(LPCWSTR part) {
+    HTREEITEM h = TreeItem(part);
+    ASSERT_TRUE(h != nullptr) << CString(part).ToUtf8();
+    TreeCtrl().SelectItem(h);
+    CString want = *part ? kRoot + L"\\" + part : kRoot;
+    ASSERT_TRUE(PumpUntil([&] { return Title() == want; }, kShowDelayMs)) << want.ToUtf8();
+    // Files the test made since the folder was last shown.
+    List()->SendMessage(WM_COMMAND, ID_REFRESH);
+}
+
+void SelectOnly(std::initializer_list<LPCWSTR> labels) {
+    ListCtrl().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (LPCWSTR l : labels) {
+        int i = IndexOf(l);
+        ASSERT_GE(i, 0) << CString(l).ToUtf8();
+        ListCtrl().SetItemState(i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+}
+
+POINT ItemPoint(int i) {
+    RECT rc = {};
+    rc.left = LVIR_LABEL;
+    ListCtrl().SendMessage(LVM_GETITEMRECT, (WPARAM)i, (LPARAM)&rc);
+    POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    return pt;
+}
+
+POINT EmptyPoint() {
+    RECT rc = {};
+    ListCtrl().GetClientRect(&rc);
+    POINT pt = {rc.right - 5, rc.bottom - 5};
+    return pt;
+}
+
+HWND EditBox() { return (HWND)ListCtrl().SendMessage(LVM_GETEDITCONTROL); }
+
+void Key(HWND h, UINT vk) {
+    ::PostMessageW(h, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(h, WM_KEYUP, vk, 0xC0000001);
+}
+
+// F2 on the selected item, through the frame's accelerators; the edit box.
+HWND RenameWithF2(LPCWSTR label) {
+    SelectOnly({label});
+    List()->SetFocus();
+    Key(List()->m_hWnd, VK_F2);
+    PumpUntil([] { return EditBox() != nullptr; }, 3000);
+    return EditBox();
+}
+
+// Typed text: it marks the edit box as modified, as typing does.
+void Type(HWND hEdit, LPCWSTR text) {
+    ::SendMessageW(hEdit, EM_SETSEL, 0, -1);
+    ::SendMessageW(hEdit, EM_REPLACESEL, TRUE, (LPARAM)text);
+}
+
+bool EndEdit(HWND hEdit, UINT vk) {
+    Key(hEdit, vk);
+    return PumpUntil([&] { return !::IsWindow(hEdit); }, 3000);
+}
+
+bool Exists(const CString& p) { return ::GetFileAttributesW(p) != INVALID_FILE_ATTRIBUTES; }
+
+// A view without a window: runs a probe at every hint of the document.
+class HintProbe : public CView {
+public:
+    std::function<void(LPARAM, void*)> probe;
+    void OnUpdate(CView*, LPARAM lHint, void* pHint) override {
+        if (probe) probe(lHint, pHint);
+    }
+};
+
+struct ScopedProbe {
+    HintProbe view;
+    CDocument* pDoc;
+    explicit ScopedProbe(std::function<void(LPARAM, void*)> f) : pDoc(Frame()->GetActiveDocument()) {
+        view.probe = std::move(f);
+        pDoc->AddView(&view);
+    }
+    ~ScopedProbe() { pDoc->RemoveView(&view); }
+};
+
+// The states of the context menu's six items, read when it opens.
+struct MenuStates {
+    bool compress = false, decompress = false, del = false, rename = false, refresh = false, newFolder = false;
+    bool operator==(const MenuStates& o) const {
+        return compress == o.compress && decompress == o.decompress && del == o.del && rename == o.rename &&
+               refresh == o.refresh && newFolder == o.newFolder;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const MenuStates& m) {
+    return os << "compress " << m.compress << " decompress " << m.decompress << " delete " << m.del << " rename "
+              << m.rename << " refresh " << m.refresh << " new folder " << m.newFolder;
+}
+
+// Right button pressed and released at pt; the menu that opens is read and
+// closed with Esc (after a screenshot when one is named).
+struct MenuProbe {
+    static MenuProbe* s_this;
+    HHOOK hook = nullptr;
+    bool opened = false;
+    MenuStates states;
+
+    static LRESULT CALLBACK Proc(int code, WPARAM w, LPARAM l) {
+        auto* cwp = (CWPSTRUCT*)l;
+        if (code == HC_ACTION && s_this && cwp->message == WM_INITMENUPOPUP && cwp->hwnd == List()->m_hWnd) {
+            HMENU m = (HMENU)cwp->wParam;
+            auto on = [m](UINT id) { return !(::GetMenuState(m, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)); };
+            s_this->opened = true;
+            s_this->states = {on(ID_COMPRESS), on(ID_DECOMPRESS), on(ID_DELETE),
+                              on(ID_RENAME),   on(ID_REFRESH),    on(ID_NEW_FOLDER)};
+        }
+        return ::CallNextHookEx(nullptr, code, w, l);
+    }
+
+    void Click(POINT pt, const CString& shot = CString()) {
+        s_this = this;
+        hook = ::SetWindowsHookExW(WH_CALLWNDPROC, &Proc, nullptr, ::GetCurrentThreadId());
+        std::thread closer([shot] {
+            HWND menu = nullptr;
+            for (int i = 0; i < 100 && !menu; ++i) {
+                menu = ::FindWindowW(L"#32768", nullptr);
+                if (menu && !::IsWindowVisible(menu)) menu = nullptr;
+                if (!menu) ::Sleep(20);
+            }
+            if (!menu) return;
+            if (!shot.IsEmpty()) {
+                ::Sleep(500);
+                SaveScreenShot(shot);
+            }
+            ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+        LPARAM at = MAKELPARAM(pt.x, pt.y);
+        RunWithTimeout(20000, "context menu", [&] {
+            List()->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON, at);
+            List()->SendMessage(WM_RBUTTONUP, 0, at);
+        });
+        closer.join();
+        ::UnhookWindowsHookEx(hook);
+        s_this = nullptr;
+    }
+};
+MenuProbe* MenuProbe::s_this = nullptr;
+
+// Reads an archive's one entry back.
+std::string ArchiveContent(const CString& path) {
+    std::string out;
+    CUnzipFile unzip(path);
+    unzip.OpenEntry();
+    char buf[65536];
+    for (UINT n; (n = unzip.ReadEntryData(sizeof buf, buf)) != 0;) out.append(buf, n);
+    unzip.CloseEntry();
+    unzip.Close();
+    return out;
+}
+
+void WaitForBatches() {
+    ASSERT_TRUE(PumpUntil([] { return Frame()->m_arrBatches.empty(); }, kBatchMs));
+}
+
+class FileCommandsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        DeleteFolderTree(kRoot);
+        for (LPCWSTR d : {L"", L"\\menu", L"\\menu\\Photos", L"\\work", L"\\v1.2", L"\\ren", L"\\ren\\dirA",
+                          L"\\nf", L"\\nf\\existing", L"\\del", L"\\exit"})
+            ::CreateDirectoryW(kRoot + d, nullptr);
+        for (LPCWSTR f : {L"a.txt", L"b.doc", L"x.KVF", L"y.kvf", L"a.bkvf"}) WriteAll(kRoot + L"\\menu\\" + f, "m");
+        ::CreateDirectoryW(L"E:\\KIV", nullptr);
+        ::SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(L"E:\\KIV\\KIV.pwd");
+        CKivPwd store;
+        ASSERT_TRUE(store.CreatePwdFile(L"E:\\KIV\\KIV.pwd", L"abc123"));
+
+        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
+        ::InitCommonControlsEx(&icc);
+        ::OleInitialize(nullptr);
+        theApp.m_strDrivePath = L"E:";
+        theApp.AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc),
+                                                     RUNTIME_CLASS(CMainFrame), RUNTIME_CLASS(CDriveView)));
+        BOOL ok = FALSE;
+        RunWithTimeout(30000, "main run", [&] { ok = theApp.MainRun(); });
+        ASSERT_TRUE(ok);
+        // Details: one row per item, empty space below the rows.
+        Frame()->SendMessage(WM_COMMAND, ID_VIEW_DETAILS);
+    }
+    static void TearDownTestSuite() { DeleteFolderTree(kRoot); }
+};
+}  // namespace
+
+TEST(NameKindTest, LabelsByTheirLastExtension) {
+    struct Case {
+        LPCWSTR name;
+        NameKind kind;
+    } cases[] = {
+        {L"a.kvf", NAME_KIND_ARCHIVE}, {L"NOTES.TXT.KVF", NAME_KIND_ARCHIVE}, {L"x.Kvf", NAME_KIND_ARCHIVE},
+        {L"a.bkvf", NAME_KIND_OTHER},  {L"a.txt", NAME_KIND_OTHER},           {L"v1.2", NAME_KIND_OTHER},
+        {L"kvf.", NAME_KIND_OTHER},    {L".kvf", NAME_KIND_NONE},             {L"kvf", NAME_KIND_NONE},
+        {L"Photos", NAME_KIND_NONE},   {L"", NAME_KIND_NONE},
+    };
+    for (const Case& c : cases) EXPECT_EQ(GetNameKind(c.name), c.kind) << CString(c.name).ToUtf8();
+}
+
+TEST_F(FileCommandsTest, ContextMenuOffersWhatTheSelectionAllows) {
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"menu"));
+    //                                  compress decompress delete rename refresh newfolder
+    const MenuStates kOnItem = {false, false, true, true, false, false};
+    struct Case {
+        const char* what;
+        std::vector<LPCWSTR> selected;
+        LPCWSTR clicked;  // null: empty space
+        MenuStates want;
+        std::vector<CString> after;  // the selection once the menu is open
+    } cases[] = {
+        {"one file", {}, L"a.txt", {true, false, true, true, false, false}, {L"a.txt"}},
+        {"two files", {L"a.txt", L"b.doc"}, L"b.doc", {true, false, true, true, false, false}, {L"a.txt", L"b.doc"}},
+        {"two archives", {L"x.KVF", L"y.kvf"}, L"x.KVF", {false, true, true, true, false, false}, {L"x.KVF", L"y.kvf"}},
+        {"file and archive", {L"a.txt", L"y.kvf"}, L"a.txt", kOnItem, {L"a.txt", L"y.kvf"}},
+        {"bkvf is no archive", {L"a.bkvf", L"b.doc"}, L"a.bkvf", {true, false, true, true, false, false},
+         {L"a.bkvf", L"b.doc"}},
+        {"folder without extension", {}, L"Photos", kOnItem, {L"Photos"}},
+        {"unselected item among a selection", {L"a.txt", L"b.doc"}, L"y.kvf", {false, true, true, true, false, false},
+         {L"y.kvf"}},
+        {"empty space", {L"a.txt", L"b.doc"}, nullptr, {false, false, false, false, true, true}, {}},
+    };
+    for (const Case& c : cases) {
+        ListCtrl().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (LPCWSTR s : c.selected) ListCtrl().SetItemState(IndexOf(s), LVIS_SELECTED, LVIS_SELECTED);
+        MenuProbe probe;
+        probe.Click(c.clicked ? ItemPoint(IndexOf(c.clicked)) : EmptyPoint());
+        ASSERT_TRUE(probe.opened) << c.what;
+        EXPECT_EQ(probe.states, c.want) << c.what;
+        EXPECT_EQ(SelectedLabels(), c.after) << c.what;
+        if (c.clicked) {
+            EXPECT_TRUE(ListCtrl().GetItemState(IndexOf(c.clicked), LVIS_FOCUSED) & LVIS_FOCUSED) << c.what;
+        }
+    }
+    // The menu as the user sees it.
+    SelectOnly({L"a.txt"});
+    MenuProbe probe;
+    probe.Click(ItemPoint(IndexOf(L"a.txt")), L"file-list-context-menu");
+    EXPECT_TRUE(probe.opened);
+    EXPECT_TRUE(Exists(L"screenshots\\file-list-context-menu.bmp"));
+}
+
+TEST_F(FileCommandsTest, CompressReplacesTheSourceOnlyAfterItsArchiveIsComplete) {
+    const CString src = kRoot + L"\\work\\data.txt", arc = src + L".kvf";
+    const std::string data = MakeText(3 * 1024 * 1024 + 4321, 7);
+    WriteAll(src, data);
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"work"));
+    ASSERT_TRUE(Listed(L"data.txt"));
+
+    // What the list is told, and what the disk holds at that moment.
+    struct Seen {
+        LPARAM hint;
+        CString payload;
+        bool sourceThere, archiveThere;
+    };
+    std::vector<Seen> seen;
+    ScopedProbe probe([&](LPARAM h, void* p) {
+        if (h == HINT_ITEM_CREATED || h == HINT_ITEM_DELETED)
+            seen.push_back({h, *(const CString*)p, Exists(src), Exists(arc)});
+    });
+    ht::Answers a;
+    a.Finish();
+    SelectOnly({L"data.txt"});
+    RunWithTimeout(kBatchMs, "compress", [] { List()->SendMessage(WM_COMMAND, ID_COMPRESS); });
+    WaitForBatches();
+    ASSERT_TRUE(PumpUntil([] { return Listed(L"data.txt.kvf") && !Listed(L"data.txt"); }, 5000));
+    EXPECT_TRUE(a.Boxes().empty());
+
+    EXPECT_FALSE(Exists(src));
+    EXPECT_EQ(ArchiveContent(arc), data);
+    // The archive was announced while the source still existed; the source
+    // went afterwards.
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].hint, HINT_ITEM_CREATED);
+    EXPECT_TRUE(seen[0].payload.CompareNoCase(arc) == 0) << seen[0].payload.ToUtf8();
+    EXPECT_TRUE(seen[0].sourceThere);
+    EXPECT_EQ(seen[1].hint, HINT_ITEM_DELETED);
+    EXPECT_TRUE(seen[1].payload == L"data.txt");
+    EXPECT_TRUE(seen[1].archiveThere);
+}
+
+TEST_F(FileCommandsTest, CancelledCompressKeepsTheSource) {
+    const CString src = kRoot + L"\\work\\big.bin";
+    const std::string data = MakeRandom(6 * 1024 * 1024, 3);
+    WriteAll(src, data);
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"work"));
+    ht::Answers a;
+    a.answerer.Answer(L"Compressing...", nullptr, IDCANCEL, 1);
+    a.Finish();
+    SelectOnly({L"big.bin"});
+    RunWithTimeout(kBatchMs, "cancelled compress", [] { List()->SendMessage(WM_COMMAND, ID_COMPRESS); });
+    WaitForBatches();
+    PumpFor(300);
+    EXPECT_EQ(ReadAll(src), data);
+    EXPECT_FALSE(Exists(src + L".kvf"));
+    EXPECT_EQ(ht::CountTemps(kRoot + L"\\work"), 0);
+    EXPECT_TRUE(Listed(L"big.bin"));
+    EXPECT_FALSE(Listed(L"big.bin.kvf"));
+}
+
+TEST_F(FileCommandsTest, CompressedFolderKeepsItsOriginalsAndArchives) {
+    WriteAll(kRoot + L"\\v1.2\\a.txt", "alpha");
+    WriteAll(kRoot + L"\\v1.2\\b.txt", "beta");
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L""));
+    ht::Answers a;
+    // The folder is its own target: merging into it is asked first.
+    a.answerer.Answer(ht::kFolderReplace, nullptr, IDOK, 1);
+    a.Finish();
+    SelectOnly({L"v1.2"});
+    RunWithTimeout(kBatchMs, "folder compress", [] { List()->SendMessage(WM_COMMAND, ID_COMPRESS); });
+    WaitForBatches();
+    PumpFor(300);
+    auto boxes = a.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].caption == ht::kFolderReplace);
+    EXPECT_EQ(ReadAll(kRoot + L"\\v1.2\\a.txt"), "alpha");
+    EXPECT_EQ(ReadAll(kRoot + L"\\v1.2\\b.txt"), "beta");
+    EXPECT_EQ(ArchiveContent(kRoot + L"\\v1.2\\a.txt.kvf"), "alpha");
+    EXPECT_EQ(ArchiveContent(kRoot + L"\\v1.2\\b.txt.kvf"), "beta");
+    EXPECT_TRUE(Listed(L"v1.2"));
+}
+
+TEST_F(FileCommandsTest, DecompressRestoresTheFileAndRefusesAForeignArchive) {
+    const CString file = kRoot + L"\\work\\notes.txt", arc = file + L".kvf";
+    ht::PutFile(file, MakeText(700000, 5), 0, 9);
+    ht::Facts before = ht::FactsOf(file);
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"work"));
+    ht::Answers a;
+    a.Finish();
+    SelectOnly({L"notes.txt"});
+    RunWithTimeout(kBatchMs, "compress", [] { List()->SendMessage(WM_COMMAND, ID_COMPRESS); });
+    WaitForBatches();
+    ASSERT_TRUE(PumpUntil([] { return Listed(L"notes.txt.kvf"); }, 5000));
+    ASSERT_TRUE(Exists(arc));
+
+    SelectOnly({L"notes.txt.kvf"});
+    RunWithTimeout(kBatchMs, "decompress", [] { List()->SendMessage(WM_COMMAND, ID_DECOMPRESS); });
+    WaitForBatches();
+    ASSERT_TRUE(PumpUntil([] { return Listed(L"notes.txt") && !Listed(L"notes.txt.kvf"); }, 5000));
+    ht::Facts after = ht::FactsOf(file);
+    EXPECT_EQ(after.bytes, before.bytes);
+    EXPECT_EQ(after.mtime, before.mtime);
+    EXPECT_FALSE(Exists(arc));
+    EXPECT_TRUE(a.Boxes().empty());
+
+    // Written under a password this drive never had: refused, and kept.
+    const CString foreign = kRoot + L"\\work\\foreign.txt.kvf";
+    ht::WriteArchive(foreign, "not ours", "stranger9");
+    List()->SendMessage(WM_COMMAND, ID_REFRESH);
+    SelectOnly({L"foreign.txt.kvf"});
+    RunWithTimeout(kBatchMs, "foreign", [] { List()->SendMessage(WM_COMMAND, ID_DECOMPRESS); });
+    WaitForBatches();
+    PumpFor(300);
+    auto boxes = a.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].HasText(L"Invalid password.")) << boxes[0].AllText().ToUtf8();
+    EXPECT_TRUE(Exists(foreign));
+    EXPECT_FALSE(Exists(kRoot + L"\\work\\foreign.txt"));
+    EXPECT_TRUE(Listed(L"foreign.txt.kvf"));
+}
+
+TEST_F(FileCommandsTest, RenameWithF2EnterAndEsc) {
+    WriteAll(kRoot + L"\\ren\\old.txt", "old");
+    WriteAll(kRoot + L"\\ren\\one.txt", "one");
+    WriteAll(kRoot + L"\\ren\\two.txt", "two");
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"ren"));
+    ht::Answers a;
+    a.Finish();
+
+    // F2, a new name, Enter: renamed on disk, label and record follow.
+    HWND hEdit = RenameWithF2(L"old.txt");
+    ASSERT_TRUE(hEdit);
+    Type(hEdit, L"new.txt");
+    ASSERT_TRUE(EndEdit(hEdit, VK_RETURN));
+    EXPECT_EQ(ReadAll(kRoot + L"\\ren\\new.txt"), "old");
+    EXPECT_FALSE(Exists(kRoot + L"\\ren\\old.txt"));
+    int i = IndexOf(L"new.txt");
+    ASSERT_GE(i, 0);
+    EXPECT_TRUE(List()->GetItemRecord(i)->GetPath().CompareNoCase(kRoot + L"\\ren\\new.txt") == 0);
+
+    // Typing, a Delete key inside the edit, then Esc: nothing renamed or deleted.
+    hEdit = RenameWithF2(L"new.txt");
+    ASSERT_TRUE(hEdit);
+    Type(hEdit, L"other.txt");
+    Key(hEdit, VK_DELETE);
+    ASSERT_TRUE(EndEdit(hEdit, VK_ESCAPE));
+    PumpFor(300);
+    EXPECT_TRUE(Exists(kRoot + L"\\ren\\new.txt"));
+    EXPECT_FALSE(Exists(kRoot + L"\\ren\\other.txt"));
+    EXPECT_TRUE(Listed(L"new.txt"));
+    EXPECT_TRUE(Frame()->m_arrBatches.empty());
+
+    // A refused name: the message, and the edit open again on the same item.
+    const CString kBadChars = L"A file name cannot contain any of the following characters:\n \\ / : * ? \" < > | \".";
+    a.answerer.ClearSeen();
+    hEdit = RenameWithF2(L"new.txt");
+    ASSERT_TRUE(hEdit);
+    Type(hEdit, L"a?b.txt");
+    Key(hEdit, VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return a.answerer.SeenCount() >= 1; }, 5000));
+    PumpFor(500);
+    ASSERT_TRUE(PumpUntil([] { return EditBox() != nullptr; }, 5000));
+    auto boxes = a.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].caption == L"Rename");
+    EXPECT_TRUE(boxes[0].AllText() == kBadChars) << boxes[0].AllText().ToUtf8();
+    EXPECT_TRUE(ListCtrl().GetItemText(IndexOf(L"new.txt"), 0) == L"new.txt");
+    ASSERT_TRUE(EndEdit(EditBox(), VK_ESCAPE));
+
+    // An emptied edit: Wine's control hands over no text at all then, as
+    // for Esc, so the notification comes as the system's control sends it.
+    a.answerer.ClearSeen();
+    NMLVDISPINFOW di = {};
+    di.hdr.hwndFrom = ListCtrl().m_hWnd;
+    di.hdr.idFrom = (UINT_PTR)::GetDlgCtrlID(ListCtrl().m_hWnd);
+    di.hdr.code = LVN_ENDLABELEDITW;
+    di.item.iItem = IndexOf(L"new.txt");
+    di.item.pszText = (LPWSTR)L"";
+    RunWithTimeout(20000, "empty name", [&] {
+        ::SendMessageW(::GetParent(ListCtrl().m_hWnd), WM_NOTIFY, di.hdr.idFrom, (LPARAM)&di);
+    });
+    ASSERT_TRUE(PumpUntil([] { return EditBox() != nullptr; }, 5000));
+    boxes = a.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].caption == L"Rename");
+    EXPECT_TRUE(boxes[0].AllText() == L"You have to input file name.") << boxes[0].AllText().ToUtf8();
+    ASSERT_TRUE(EndEdit(EditBox(), VK_ESCAPE));
+    EXPECT_TRUE(Exists(kRoot + L"\\ren\\new.txt"));
+
+    // A name that is taken: the reason is shown, file and label stay.
+    a.answerer.ClearSeen();
+    hEdit = RenameWithF2(L"one.txt");
+    ASSERT_TRUE(hEdit);
+    Type(hEdit, L"two.txt");
+    Key(hEdit, VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return a.answerer.SeenCount() >= 1; }, 5000));
+    PumpFor(500);
+    EXPECT_TRUE(EditBox() == nullptr);
+    EXPECT_EQ(ReadAll(kRoot + L"\\ren\\one.txt"), "one");
+    EXPECT_EQ(ReadAll(kRoot + L"\\ren\\two.txt"), "two");
+    EXPECT_TRUE(Listed(L"one.txt"));
+    boxes = a.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].caption == L"Rename");
+    EXPECT_TRUE(boxes[0].HasText(L"two.txt: ")) << boxes[0].AllText().ToUtf8();
+}
+
+TEST_F(FileCommandsTest, RenamedFolderIsRenamedInTheTree) {
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"ren"));
+    HTREEITEM hRen = TreeItem(L"ren");
+    ASSERT_TRUE(ChildNamed(hRen, L"dirA"));
+    HWND hEdit = RenameWithF2(L"dirA");
+    ASSERT_TRUE(hEdit);
+    Type(hEdit, L"dirB");
+    ASSERT_TRUE(EndEdit(hEdit, VK_RETURN));
+    EXPECT_TRUE(Exists(kRoot + L"\\ren\\dirB"));
+    EXPECT_TRUE(ChildNamed(hRen, L"dirA") == nullptr);
+    HTREEITEM hB = ChildNamed(hRen, L"dirB");
+    ASSERT_TRUE(hB);
+    EXPECT_TRUE(Tree()->GetItemRecord(hB)->GetPath().CompareNoCase(kRoot + L"\\ren\\dirB") == 0);
+}
+
+TEST_F(FileCommandsTest, NewFolderNumbersItsNamesAndOpensTheEdit) {
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"nf"));
+    HTREEITEM hNf = TreeItem(L"nf");
+    WriteAll(kRoot + L"\\nf\\New Folder (1)", "a plain file also takes the name");
+    List()->SendMessage(WM_COMMAND, ID_REFRESH);
+    const LPCWSTR names[] = {L"New Folder", L"New Folder (2)", L"New Folder (3)"};
+    for (LPCWSTR name : names) {
+        List()->SendMessage(WM_COMMAND, ID_NEW_FOLDER);
+        ASSERT_TRUE(PumpUntil([] { return EditBox() != nullptr; }, 3000)) << CString(name).ToUtf8();
+        WCHAR text[MAX_PATH] = {0};
+        ::GetWindowTextW(EditBox(), text, MAX_PATH);
+        EXPECT_TRUE(CString(text) == name) << CString(text).ToUtf8();
+        EXPECT_TRUE(::GetFileAttributesW(kRoot + L"\\nf\\" + name) & FILE_ATTRIBUTE_DIRECTORY);
+        ASSERT_TRUE(EndEdit(EditBox(), VK_ESCAPE));
+    }
+    // The shell reports the new folders a moment later: each shows once.
+    for (LPCWSTR name : names) {
+        CString path = kRoot + L"\\nf\\" + name;
+        ::SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW | SHCNF_FLUSH, (LPCWSTR)path, nullptr);
+    }
+    PumpFor(300);
+    std::vector<CString> want = {L"existing", L"New Folder", L"New Folder (2)", L"New Folder (3)"};
+    EXPECT_EQ(ChildTexts(hNf), want);
+    want.push_back(L"New Folder (1)");
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(ListLabels(), want);
+
+    // With no folder shown there is nowhere to make one.
+    CString shown = List()->m_strFolder;
+    List()->m_strFolder.Empty();
+    List()->SendMessage(WM_COMMAND, ID_NEW_FOLDER);
+    PumpFor(200);
+    List()->m_strFolder = shown;
+    EXPECT_TRUE(EditBox() == nullptr);
+    EXPECT_EQ(ListLabels(), want);
+}
+
+TEST_F(FileCommandsTest, DeleteKeyRemovesTheSelection) {
+    for (LPCWSTR f : {L"d1.txt", L"d2.txt", L"keep.txt"}) WriteAll(kRoot + L"\\del\\" + f, "d");
+    ::CreateDirectoryW(kRoot + L"\\del\\dsub", nullptr);
+    WriteAll(kRoot + L"\\del\\dsub\\inner.txt", "i");
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"del"));
+    ht::Answers a;
+    a.Finish();
+    SelectOnly({L"d1.txt", L"dsub"});
+    List()->SetFocus();
+    Key(List()->m_hWnd, VK_DELETE);
+    ASSERT_TRUE(PumpUntil([] { return !Listed(L"d1.txt") && !Listed(L"dsub"); }, kBatchMs));
+    WaitForBatches();
+    EXPECT_FALSE(Exists(kRoot + L"\\del\\d1.txt"));
+    EXPECT_FALSE(Exists(kRoot + L"\\del\\dsub"));
+    EXPECT_TRUE(Exists(kRoot + L"\\del\\d2.txt"));
+    EXPECT_EQ(ListLabels(), (std::vector<CString>{L"d2.txt", L"keep.txt"}));
+    EXPECT_TRUE(a.Boxes().empty());
+}
+
+// Last: it ends the frame.
+TEST_F(FileCommandsTest, ExitDuringAModalCompressEndsAfterTheBatch) {
+    const CString src = kRoot + L"\\exit\\huge.bin";
+    const std::string data = MakeRandom(8 * 1024 * 1024, 11);
+    WriteAll(src, data);
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"exit"));
+    HWND hFrame = Frame()->m_hWnd;
+    ht::Answers a;
+    // Exit as the tray menu sends it, while the progress dialog runs.
+    a.answerer.OnDialog(L"Compressing...", nullptr, [hFrame](HWND, const DialogInfo&) {
+        ::PostMessageW(hFrame, WM_COMMAND, ID_APP_EXIT_KIV, 0);
+        return 0;
+    }, 1);
+    a.Finish();
+    SelectOnly({L"huge.bin"});
+    RunWithTimeout(kBatchMs, "compress", [] { List()->SendMessage(WM_COMMAND, ID_COMPRESS); });
+    // The command has returned with the window still there.
+    EXPECT_TRUE(::IsWindow(hFrame));
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(hFrame); }, kBatchMs));
+    EXPECT_TRUE(theApp.m_pMainWnd == nullptr);
+    MSG m;
+    EXPECT_TRUE(::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    // Nothing lost: the source as it was, no archive, no partial file.
+    EXPECT_EQ(ReadAll(src), data);
+    EXPECT_FALSE(Exists(src + L".kvf"));
+    EXPECT_EQ(ht::CountTemps(kRoot + L"\\exit"), 0);
+}
+
