@@ -1,0 +1,369 @@
+// The folder tree following the shell inside this process: change events
+// raised here (Wine passes none between processes and reports no real file
+// changes) for the shown folder, for an expanded folder that is not shown
+// and for folders the tree does not show; the list's sub-folder message; and
+// the removal of drives. The program's drive folder is given as "e:", as a
+// command line may give it.
+#include "app/AppMessages.h"
+#include "app/KIVApp.h"
+#include "app/KIVDoc.h"
+#include "app/MainFrame.h"
+#include "app/ResourceIds.h"
+#include "fileops/PathFunctions.h"
+#include "password/KivPwd.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/win/Watchdog.h"
+#include "views/DocHints.h"
+#include "views/DriveView.h"
+#include "views/FileItem.h"
+#include "views/FileView.h"
+#include "views/SourceMap.h"
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+class TestApp : public CKIVApp {
+public:
+    using CKIVApp::MainRun;
+};
+TestApp theApp;
+
+const CString kSh = L"E:\\sh", kOther = L"E:\\other";
+
+CMainFrame* Frame() { return static_cast<CMainFrame*>(theApp.m_pMainWnd); }
+CDriveView* Tree() { return static_cast<CDriveView*>(Frame()->m_wndSplitter.GetPane(0, 0)); }
+CFileView* List() { return static_cast<CFileView*>(Frame()->m_wndSplitter.GetPane(0, 1)); }
+CTreeCtrl& TreeCtrl() { return Tree()->GetTreeCtrl(); }
+
+CString Title() {
+    CString s;
+    Frame()->GetWindowText(s);
+    return s;
+}
+
+bool Listed(LPCWSTR label) {
+    CListCtrl& list = List()->GetListCtrl();
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        if (list.GetItemText(i, 0) == label) return true;
+    return false;
+}
+
+HTREEITEM ChildNamed(HTREEITEM parent, LPCWSTR name) {
+    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
+        if (TreeCtrl().GetItemText(c) == name) return c;
+    return nullptr;
+}
+
+std::vector<CString> ChildTexts(HTREEITEM parent) {
+    std::vector<CString> r;
+    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
+        r.push_back(TreeCtrl().GetItemText(c));
+    return r;
+}
+
+HTREEITEM Item(LPCWSTR name) {
+    HTREEITEM root = TreeCtrl().GetRootItem();
+    TreeCtrl().Expand(root, TVE_EXPAND);
+    return ChildNamed(root, name);
+}
+
+CString RecordPath(HTREEITEM h) {
+    CFileItem* p = h ? Tree()->GetItemRecord(h) : nullptr;
+    return p ? p->GetPath() : CString();
+}
+
+// The hints the document passes, with their payload as text (a rename's
+// two names joined by "|").
+class HintSpy : public CView {
+public:
+    std::vector<std::pair<LPARAM, CString>> hints;
+    void OnUpdate(CView*, LPARAM lHint, void* pHint) override {
+        CString text;
+        if (pHint && lHint == HINT_ITEM_RENAMED) {
+            auto* m = (const SourceMap*)pHint;
+            text = m->first + L"|" + m->second;
+        } else if (pHint) {
+            text = *(const CString*)pHint;
+        }
+        text.MakeLower();
+        hints.push_back({lHint, text});
+    }
+};
+
+struct ScopedSpy {
+    HintSpy spy;
+    CDocument* pDoc = Frame()->GetActiveDocument();
+    ScopedSpy() { pDoc->AddView(&spy); }
+    ~ScopedSpy() { pDoc->RemoveView(&spy); }
+    // The hints since the last call.
+    std::vector<std::pair<LPARAM, CString>> Take() {
+        auto r = spy.hints;
+        spy.hints.clear();
+        return r;
+    }
+};
+
+typedef std::vector<std::pair<LPARAM, CString>> Hints;
+
+// An event as the shell raises it for the paths.
+void Notify(LONG lEvent, const CString& path, const CString& path2 = CString()) {
+    ::SHChangeNotify(lEvent, SHCNF_PATHW | SHCNF_FLUSH, (LPCWSTR)path,
+                     path2.IsEmpty() ? nullptr : (LPCWSTR)path2);
+    PumpFor(150);
+}
+
+class TreeShellChangesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        DeleteFolderTree(kSh);
+        DeleteFolderTree(kOther);
+        for (CString d : {kSh, kSh + L"\\keep", kSh + L"\\mv", kOther, kOther + L"\\o1", kOther + L"\\o1\\deep"})
+            ::CreateDirectoryW(d, nullptr);
+        ::CreateDirectoryW(L"E:\\KIV", nullptr);
+        ::SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(L"E:\\KIV\\KIV.pwd");
+        CKivPwd store;
+        ASSERT_TRUE(store.CreatePwdFile(L"E:\\KIV\\KIV.pwd", L"abc123"));
+
+        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
+        ::InitCommonControlsEx(&icc);
+        ::OleInitialize(nullptr);
+        theApp.m_strDrivePath = L"e:";
+        theApp.AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc),
+                                                     RUNTIME_CLASS(CMainFrame), RUNTIME_CLASS(CDriveView)));
+        BOOL ok = FALSE;
+        RunWithTimeout(30000, "main run", [&] { ok = theApp.MainRun(); });
+        ASSERT_TRUE(ok);
+
+        // E:\sh is shown and expanded, E:\other expanded and not shown.
+        HTREEITEM hOther = Item(L"other");
+        HTREEITEM hSh = Item(L"sh");
+        ASSERT_TRUE(hOther && hSh);
+        TreeCtrl().Expand(hOther, TVE_EXPAND);
+        TreeCtrl().Expand(hSh, TVE_EXPAND);
+        TreeCtrl().SelectItem(hSh);
+        ASSERT_TRUE(PumpUntil([] { return Title().CompareNoCase(kSh) == 0; }, 3000)) << Title().ToUtf8();
+    }
+    static void TearDownTestSuite() {
+        DeleteFolderTree(kSh);
+        DeleteFolderTree(kOther);
+        ::DeleteFileW(L"E:\\rootfile.txt");
+    }
+};
+}  // namespace
+
+TEST_F(TreeShellChangesTest, FindsItemsByPathWithoutLetterCase) {
+    HTREEITEM root = TreeCtrl().GetRootItem();
+    EXPECT_TRUE(TreeCtrl().GetItemText(root) == L"e:\\");
+    struct Case {
+        LPCWSTR path;
+        HTREEITEM want;
+    } cases[] = {
+        {L"E:", root}, {L"e:", root}, {L"E:\\SH", Item(L"sh")}, {L"e:\\other\\O1", ChildNamed(Item(L"other"), L"o1")},
+        {L"E:\\sh\\", nullptr},           // a trailing backslash names nothing
+        {L"E:\\other\\o1\\deep", nullptr},  // below a collapsed folder
+        {L"F:", nullptr},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(Tree()->FindItemByPath(nullptr, c.path) == c.want) << CString(c.path).ToUtf8();
+}
+
+TEST_F(TreeShellChangesTest, ChangesInTheShownFolderReachTheList) {
+    HTREEITEM hSh = Item(L"sh");
+    ScopedSpy spy;
+    struct Step {
+        const char* what;
+        std::function<void()> act;  // the change on disk and the shell's event
+        Hints hints;
+        std::vector<CString> tree;  // the children of E:\sh afterwards
+        std::vector<LPCWSTR> listed, unlisted;
+    } steps[] = {
+        {"file created",
+         [] {
+             WriteAll(kSh + L"\\f1.txt", "1");
+             Notify(SHCNE_CREATE, kSh + L"\\f1.txt");
+         },
+         {{HINT_ITEM_CREATED, L"e:\\sh\\f1.txt"}}, {L"keep", L"mv"}, {L"f1.txt"}, {}},
+        {"file renamed",
+         [] {
+             ::MoveFileW(kSh + L"\\f1.txt", kSh + L"\\f2.txt");
+             Notify(SHCNE_RENAMEITEM, kSh + L"\\f1.txt", kSh + L"\\f2.txt");
+         },
+         {{HINT_ITEM_RENAMED, L"f1.txt|e:\\sh\\f2.txt"}}, {L"keep", L"mv"}, {L"f2.txt"}, {L"f1.txt"}},
+        {"file deleted",
+         [] {
+             ::DeleteFileW(kSh + L"\\f2.txt");
+             Notify(SHCNE_DELETE, kSh + L"\\f2.txt");
+         },
+         {{HINT_ITEM_DELETED, L"f2.txt"}}, {L"keep", L"mv"}, {}, {L"f2.txt"}},
+        {"folder made",
+         [] {
+             ::CreateDirectoryW(kSh + L"\\d1", nullptr);
+             Notify(SHCNE_MKDIR, kSh + L"\\d1");
+         },
+         {{HINT_ITEM_CREATED, L"e:\\sh\\d1"}}, {L"d1", L"keep", L"mv"}, {L"d1"}, {}},
+        {"folder made, told twice",
+         [] { Notify(SHCNE_MKDIR, kSh + L"\\d1"); },
+         {{HINT_ITEM_CREATED, L"e:\\sh\\d1"}}, {L"d1", L"keep", L"mv"}, {L"d1"}, {}},
+        {"folder renamed",
+         [] {
+             ::MoveFileW(kSh + L"\\d1", kSh + L"\\a2");
+             Notify(SHCNE_RENAMEFOLDER, kSh + L"\\d1", kSh + L"\\a2");
+         },
+         {{HINT_ITEM_RENAMED, L"d1|e:\\sh\\a2"}}, {L"a2", L"keep", L"mv"}, {L"a2"}, {L"d1"}},
+        {"folder removed",
+         [] {
+             ::RemoveDirectoryW(kSh + L"\\a2");
+             Notify(SHCNE_RMDIR, kSh + L"\\a2");
+         },
+         {{HINT_ITEM_DELETED, L"a2"}}, {L"keep", L"mv"}, {}, {L"a2"}},
+        {"folder updated",
+         [] {
+             WriteAll(kSh + L"\\quiet.txt", "q");
+             Notify(SHCNE_UPDATEDIR, kSh);
+         },
+         {{HINT_FOLDER_UPDATED, L"e:\\sh"}}, {L"keep", L"mv"}, {L"quiet.txt"}, {}},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        EXPECT_EQ(spy.Take(), s.hints) << s.what;
+        EXPECT_EQ(ChildTexts(hSh), s.tree) << s.what;
+        for (LPCWSTR l : s.listed) EXPECT_TRUE(Listed(l)) << s.what << " " << CString(l).ToUtf8();
+        for (LPCWSTR l : s.unlisted) EXPECT_FALSE(Listed(l)) << s.what << " " << CString(l).ToUtf8();
+    }
+    // The renamed folder's item carried the new path.
+    ::CreateDirectoryW(kSh + L"\\r1", nullptr);
+    Notify(SHCNE_MKDIR, kSh + L"\\r1");
+    ::MoveFileW(kSh + L"\\r1", kSh + L"\\r2");
+    Notify(SHCNE_RENAMEFOLDER, kSh + L"\\r1", kSh + L"\\r2");
+    EXPECT_TRUE(RecordPath(ChildNamed(hSh, L"r2")).CompareNoCase(kSh + L"\\r2") == 0);
+}
+
+TEST_F(TreeShellChangesTest, ChangesElsewhereKeepTheTreeAndSendNoHints) {
+    HTREEITEM hOther = Item(L"other");
+    HTREEITEM hO1 = ChildNamed(hOther, L"o1");
+    ASSERT_TRUE(hO1);
+    ScopedSpy spy;
+    WriteAll(kOther + L"\\g.txt", "g");
+    Notify(SHCNE_CREATE, kOther + L"\\g.txt");
+    EXPECT_TRUE(spy.Take().empty());
+
+    ::CreateDirectoryW(kOther + L"\\o2", nullptr);
+    Notify(SHCNE_MKDIR, kOther + L"\\o2");
+    EXPECT_EQ(ChildTexts(hOther), (std::vector<CString>{L"o1", L"o2"}));
+    ::MoveFileW(kOther + L"\\o2", kOther + L"\\o3");
+    Notify(SHCNE_RENAMEFOLDER, kOther + L"\\o2", kOther + L"\\o3");
+    EXPECT_EQ(ChildTexts(hOther), (std::vector<CString>{L"o1", L"o3"}));
+    ::RemoveDirectoryW(kOther + L"\\o3");
+    Notify(SHCNE_RMDIR, kOther + L"\\o3");
+    EXPECT_EQ(ChildTexts(hOther), (std::vector<CString>{L"o1"}));
+    EXPECT_TRUE(spy.Take().empty());
+    EXPECT_FALSE(Listed(L"g.txt"));
+
+    // A folder update is passed on even for a folder that is not shown.
+    Notify(SHCNE_UPDATEDIR, kOther);
+    EXPECT_EQ(spy.Take(), (Hints{{HINT_FOLDER_UPDATED, L"e:\\other"}}));
+
+    // Inside a collapsed folder: its item is brought up to date, no child
+    // appears; below it the tree has no item and nothing happens.
+    ::CreateDirectoryW(kOther + L"\\o1\\n2", nullptr);
+    Notify(SHCNE_MKDIR, kOther + L"\\o1\\n2");
+    ::CreateDirectoryW(kOther + L"\\o1\\deep\\n3", nullptr);
+    Notify(SHCNE_MKDIR, kOther + L"\\o1\\deep\\n3");
+    EXPECT_TRUE(TreeCtrl().GetChildItem(hO1) == nullptr);
+    EXPECT_TRUE(spy.Take().empty());
+    TVITEMW item = {};
+    item.mask = TVIF_CHILDREN;
+    item.hItem = hO1;
+    TreeCtrl().GetItem(&item);
+    EXPECT_EQ(item.cChildren, Tree()->GetItemRecord(hO1)->m_bHasSubFolders ? 1 : 0);
+
+    // At the drive's root: matched through the root item, not shown.
+    WriteAll(L"E:\\rootfile.txt", "r");
+    Notify(SHCNE_CREATE, L"E:\\rootfile.txt");
+    EXPECT_TRUE(spy.Take().empty());
+}
+
+TEST_F(TreeShellChangesTest, AMoveToAnotherFolderIsARemovalAndAnAddition) {
+    HTREEITEM hSh = Item(L"sh");
+    HTREEITEM hOther = Item(L"other");
+    ScopedSpy spy;
+    // A folder leaves the shown folder for one that is not shown.
+    ASSERT_TRUE(::MoveFileW(kSh + L"\\mv", kOther + L"\\mv"));
+    Notify(SHCNE_RENAMEFOLDER, kSh + L"\\mv", kOther + L"\\mv");
+    EXPECT_EQ(spy.Take(), (Hints{{HINT_ITEM_DELETED, L"mv"}}));
+    EXPECT_TRUE(ChildNamed(hSh, L"mv") == nullptr);
+    HTREEITEM hMoved = ChildNamed(hOther, L"mv");
+    ASSERT_TRUE(hMoved);
+    EXPECT_TRUE(RecordPath(hMoved).CompareNoCase(kOther + L"\\mv") == 0);
+    EXPECT_FALSE(Listed(L"mv"));
+
+    // A file comes into the shown folder.
+    WriteAll(kOther + L"\\in.txt", "i");
+    ASSERT_TRUE(::MoveFileW(kOther + L"\\in.txt", kSh + L"\\in.txt"));
+    Notify(SHCNE_RENAMEITEM, kOther + L"\\in.txt", kSh + L"\\in.txt");
+    EXPECT_EQ(spy.Take(), (Hints{{HINT_ITEM_CREATED, L"e:\\sh\\in.txt"}}));
+    EXPECT_TRUE(Listed(L"in.txt"));
+}
+
+TEST_F(TreeShellChangesTest, TheListsSubFolderMessageRenamesAndAdds) {
+    HTREEITEM hSh = Item(L"sh");
+    ASSERT_TRUE(::MoveFileW(kSh + L"\\keep", kSh + L"\\kept"));
+    CString newName = L"kept", oldName = L"keep";
+    EXPECT_EQ(Frame()->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&newName, (LPARAM)&oldName), 0);
+    HTREEITEM hKept = ChildNamed(hSh, L"kept");
+    ASSERT_TRUE(hKept);
+    EXPECT_TRUE(ChildNamed(hSh, L"keep") == nullptr);
+    EXPECT_TRUE(RecordPath(hKept).CompareNoCase(kSh + L"\\kept") == 0);
+
+    ::CreateDirectoryW(kSh + L"\\fresh", nullptr);
+    CString fresh = L"fresh";
+    Frame()->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&fresh, 0);
+    // The shell's own report of the same folder comes later: still once.
+    Notify(SHCNE_MKDIR, kSh + L"\\fresh");
+    auto texts = ChildTexts(hSh);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), CString(L"fresh")), 1);
+}
+
+// Last: it ends the frame.
+TEST_F(TreeShellChangesTest, RemovingTheProgramsDriveClosesTheProgram) {
+    HWND hFrame = Frame()->m_hWnd;
+    ASSERT_TRUE(List()->GetListCtrl().GetItemCount() > 0);
+    // Another drive goes: nothing changes.
+    LPITEMIDLIST pidl = ::ILCreateFromPathW(L"C:\\");
+    ASSERT_TRUE(pidl);
+    LPCITEMIDLIST pidls[2] = {pidl, nullptr};
+    Tree()->SendMessage(WM_SHELL_DRIVE_REMOVED, (WPARAM)pidls, SHCNE_DRIVEREMOVED);
+    ::ILFree(pidl);
+    PumpFor(300);
+    ASSERT_TRUE(::IsWindow(hFrame));
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+    EXPECT_TRUE(TreeCtrl().GetRootItem() != nullptr);
+
+    // The program's drive, given as e:, goes as the shell reports E:\. At
+    // the hint the root is gone and the list, told first, is empty; the
+    // close comes after.
+    struct DriveSpy : HintSpy {
+        bool noRoot = false, listCleared = false;
+        void OnUpdate(CView* pSender, LPARAM lHint, void* pHint) override {
+            HintSpy::OnUpdate(pSender, lHint, pHint);
+            noRoot = Tree()->GetTreeCtrl().GetRootItem() == nullptr && Tree()->m_strCurrentPath.IsEmpty();
+            listCleared = List()->GetListCtrl().GetItemCount() == 0;
+        }
+    } spy;
+    CDocument* pDoc = Frame()->GetActiveDocument();
+    pDoc->AddView(&spy);
+    ::SHChangeNotify(SHCNE_DRIVEREMOVED, SHCNF_PATHW | SHCNF_FLUSH, L"E:\\", nullptr);
+    PumpUntil([&] { return !spy.hints.empty(); }, 5000);
+    if (::IsWindow(hFrame)) pDoc->RemoveView(&spy);
+    EXPECT_EQ(spy.hints, (Hints{{HINT_DRIVE_REMOVED, L"e:\\"}}));
+    EXPECT_TRUE(spy.noRoot);
+    EXPECT_TRUE(spy.listCleared);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(hFrame); }, 10000));
+    EXPECT_TRUE(theApp.m_pMainWnd == nullptr);
+    MSG m;
+    EXPECT_TRUE(::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
