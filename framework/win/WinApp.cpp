@@ -118,7 +118,8 @@ CWinThread* AfxGetThread() {
 }
 
 CWinApp::CWinApp(LPCTSTR lpszAppName)
-    : m_pszAppName(lpszAppName), m_hInstance(nullptr), m_lpCmdLine(nullptr), m_nCmdShow(SW_SHOWNORMAL) {
+    : m_pszAppName(lpszAppName), m_hInstance(nullptr), m_lpCmdLine(nullptr), m_nCmdShow(SW_SHOWNORMAL),
+      m_pszRegistryKey(nullptr), m_pszProfileName(nullptr), m_nMaxMRU(0), m_bShellOpen(FALSE) {
     g_pApp = this;
     m_bAutoDelete = FALSE;
     m_nThreadID = ::GetCurrentThreadId();
@@ -152,8 +153,10 @@ void CWinApp::AddDocTemplate(CDocTemplate* pTemplate) {
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo) {
+    // The text after the program's name, behind a stand-in for the name.
+    CString line = CString(L"x ") + (m_lpCmdLine ? m_lpCmdLine : L"");
     int argc = 0;
-    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    LPWSTR* argv = ::CommandLineToArgvW(line, &argc);
     if (!argv) return;
     for (int i = 1; i < argc; ++i) {
         LPCWSTR p = argv[i];

@@ -84,6 +84,27 @@ public:
     BOOL ProcessShellCommand(CCommandLineInfo& rCmdInfo);
     afx_msg void OnFileNew();
 
+    // The profile lives under HKEY_CURRENT_USER\Software\<key>\<application>.
+    void SetRegistryKey(LPCTSTR lpszRegistryKey);
+    // Reads the recent-file list (nMaxMRU entries) from the profile.
+    void LoadStdProfileSettings(UINT nMaxMRU = 4);
+    // Documents may be opened by the shell. The framework has no DDE server,
+    // so this only records the wish; nothing DDE is ever registered.
+    void EnableShellOpen() { m_bShellOpen = TRUE; }
+    // For every template with a registry type: the type and its name, its
+    // default icon, the open command (the running program's short path and
+    // "%1") and the extension, unless another type owns it already. No DDE
+    // and no print verbs.
+    void RegisterShellFileTypes(BOOL bCompat = FALSE);
+    // Removes what RegisterShellFileTypes wrote; the extension only while it
+    // still names the template's type.
+    void UnregisterShellFileTypes();
+
+    LPCTSTR m_pszRegistryKey;   // NULL until SetRegistryKey
+    LPCTSTR m_pszProfileName;
+    std::vector<CString> m_recentFiles;  // the recent-file list, newest first
+    UINT m_nMaxMRU;
+
     LPCTSTR m_pszAppName;  // the title; AfxWinMain fills it when NULL
     HINSTANCE m_hInstance;
     LPTSTR m_lpCmdLine;
@@ -92,6 +113,9 @@ public:
 protected:
     CString m_strAppName;  // keeps a loaded title alive
     std::vector<CDocTemplate*> m_templates;
+    CString m_strRegistryKey;
+    CString m_strProfileName;
+    BOOL m_bShellOpen;
     friend int AfxWinMain(HINSTANCE, HINSTANCE, LPTSTR, int);
 };
 
