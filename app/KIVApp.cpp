@@ -3,12 +3,17 @@
 #include "KIVDoc.h"
 #include "MainFrame.h"
 #include "ResourceIds.h"
+#include "ShellExecPath.h"
+#include "fileops/FileTask.h"
 #include "fileops/PathFunctions.h"
+#include "fileops/TaskThread.h"
 #include "password/PwdDlg.h"
 #include "views/DriveView.h"
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
+#include <new>
 
 BEGIN_MESSAGE_MAP(CKIVApp, CWinApp)
     ON_COMMAND(ID_APP_ABOUT, &CKIVApp::OnAppAbout)
@@ -47,8 +52,8 @@ BOOL CKIVApp::InitInstance() {
     pFilter->EnableBusyDialog(FALSE);
     pFilter->EnableNotRespondingDialog(FALSE);
     pFilter->Register();
-    // The profile key and the recent-file list come with the registration
-    // of the file type.
+    SetRegistryKey(L"本機 AppWizard 所產生的應用程式");
+    LoadStdProfileSettings(4);
 
     AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc), RUNTIME_CLASS(CMainFrame),
                                           RUNTIME_CLASS(CDriveView)));
@@ -61,10 +66,7 @@ BOOL CKIVApp::InitInstance() {
     }
     CCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);
-    // A file name is the shell's start of the program ("compress",
-    // "uncompress" or an archive), which needs the file type registered;
-    // until the program registers it such a run ends here.
-    if (!cmdInfo.m_strFileName.IsEmpty()) return FALSE;
+    if (!cmdInfo.m_strFileName.IsEmpty()) return ShellLaunch(cmdInfo.m_strFileName);
     return DriveRun();
 }
 
@@ -105,25 +107,46 @@ BOOL CKIVApp::DriveRun() {
     return InstalledCheck();
 }
 
-BOOL CKIVApp::InstallSelf() {
-    if (!PathIsDirectoryW(m_strInstallDir) && !CreateDirectoryW(m_strInstallDir, nullptr)) return FALSE;
-    m_strInstalledExe = m_strInstallDir + L"\\" + GetFileNamePart(m_strModulePath);
-    return CopyFileW(m_strModulePath, m_strInstalledExe, FALSE);
+BOOL CKIVApp::IsRegistrationLine(LPCWSTR pszWord) const {
+    int n = lstrlenW(pszWord);
+    return m_strDrivePath.Left(n) == pszWord && (m_strDrivePath.GetLength() == n || m_strDrivePath[n] == L' ');
 }
 
 BOOL CKIVApp::InstalledCheck() {
+    // The registration lines do their registration and nothing else: never
+    // a window, the mutex or an installation.
+    BOOL bSetReg = IsRegistrationLine(L"set_reg"), bDelReg = IsRegistrationLine(L"del_reg");
     // Without regard to case: the system may spell the same folder
     // C:\users\... in one answer and C:\Users\... in another.
     if (GetFolderPart(m_strModulePath).CompareNoCase(m_strInstallDir) != 0) {
+        // Only the installed copy registers: the open command names the
+        // program that writes it.
+        if (bSetReg || bDelReg) return FALSE;
         if (!InstallSelf()) {
             AfxMessageBox(IDS_PROGRAM_RUNNING);
             return FALSE;
         }
-        // Writing out the shell extension and the elevated registration run
-        // come with the registration of the file type.
+        WriteShellExtDll();
+        CString folder = GetFolderPart(GetModulePath());
         CString params;
-        params.Format(L"-g %s", (LPCWSTR)GetFolderPart(GetModulePath()));
+        if (m_bVista) {
+            params.Format(L"-g set_reg %s", (LPCWSTR)folder);
+            ShellExecuteW(nullptr, L"runas", m_strInstalledExe, params, nullptr, SW_SHOWNORMAL);
+        }
+        params.Format(L"-g %s", (LPCWSTR)folder);
         ShellExecuteW(nullptr, L"open", m_strInstalledExe, params, nullptr, SW_SHOWNORMAL);
+        return TRUE;
+    }
+    if (bSetReg) {
+        RegisterShellFileTypes(TRUE);
+        SetShellExecPath(m_strDrivePath.Mid(8));
+        RegisterShellExt();
+        return TRUE;
+    }
+    if (bDelReg) {
+        DeleteShellExecPath();
+        UnregisterShellFileTypes();
+        UnregisterShellExt();
         return TRUE;
     }
     return MainRun();
@@ -137,8 +160,12 @@ BOOL CKIVApp::MainRun() {
         return FALSE;
     }
     m_hMutex = h;
-    // Registering the file type, the drive folder and the shell extension
-    // (and undoing that at exit) come here with the registration work.
+    EnableShellOpen();
+    RegisterShellFileTypes(TRUE);
+    SetShellExecPath(m_strDrivePath);
+    RegisterShellExt();
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    m_bRegistered = TRUE;
 
     // e:\KIV\KIV.pwd for the drive folder E: or E:\tools. A folder without
     // a drive letter names no drive: no password file.
@@ -153,6 +180,81 @@ BOOL CKIVApp::MainRun() {
     if (!ProcessShellCommand(cmdInfo)) return FALSE;
     m_pMainWnd->ShowWindow(SW_SHOW);
     m_pMainWnd->UpdateWindow();
+    return TRUE;
+}
+
+int CKIVApp::ExitInstance() {
+    if (m_bRegistered) {
+        // The drag folders. Without a temporary folder nothing is deleted:
+        // "\KIV" alone would be the current drive's, perhaps the password folder.
+        CString temp = GetTempDir();
+        if (!temp.IsEmpty()) {
+            if (temp.Right(1) != L"\\") temp += L"\\";
+            CString drag = temp + L"KIV";
+            if (PathFileExistsW(drag)) DeleteFolderTree(drag);
+        }
+        if (m_bVista) {
+            // The trailing blank belongs to the line: it marks the word's end.
+            ShellExecuteW(nullptr, L"runas", m_strInstalledExe, L"-g del_reg ", nullptr, SW_SHOWNORMAL);
+        } else {
+            DeleteShellExecPath();
+            UnregisterShellFileTypes();
+            UnregisterShellExt();
+        }
+        SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+        m_bRegistered = FALSE;
+    }
+    return CWinApp::ExitInstance();
+}
+
+BOOL CKIVApp::ReadShellExecPath(CString& strFolder) {
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath", 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return FALSE;
+    WCHAR buf[261] = {0};
+    DWORD cb = 260 * sizeof(WCHAR), type = 0;
+    LONG r = RegQueryValueExW(hKey, nullptr, nullptr, &type, (BYTE*)buf, &cb);
+    RegCloseKey(hKey);
+    // A value another program wrote is taken only as a terminated string
+    // that a path can be built from.
+    if (r != ERROR_SUCCESS || type != REG_SZ || cb < 2 * sizeof(WCHAR) || cb % sizeof(WCHAR)) return FALSE;
+    size_t n = cb / sizeof(WCHAR);
+    if (buf[n - 1] != 0 || wcslen(buf) != n - 1 || n - 1 > 259) return FALSE;
+    strFolder = buf;
+    return TRUE;
+}
+
+BOOL CKIVApp::ShellLaunch(const CString& strArg) {
+    if (!ReadShellExecPath(m_strDrivePath)) {
+        AfxMessageBox(L"Open Register Failed");
+        return FALSE;
+    }
+    if (strArg == L"uncompress") {
+        OnShellUncompress();
+        return TRUE;
+    }
+    if (strArg == L"compress") {
+        OnShellCompress();
+        return TRUE;
+    }
+    return OpenArchive(strArg);
+}
+
+BOOL CKIVApp::OpenArchive(const CString& strArchive) {
+    // Only an existing archive file, named by its full path, is opened: the
+    // archive is deleted after its batch, so nothing else may get that far.
+    DWORD attrs = GetFileAttributesW(strArchive);
+    if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY) || !IsFullPath(strArchive) ||
+        strArchive.Right(4).CompareNoCase(L".kvf") != 0)
+        return FALSE;
+    CString target = StripExtensionIf(strArchive, L"kvf");
+    CFileTaskThread* pBatch = new (std::nothrow) CFileTaskThread;
+    if (!pBatch) return FALSE;
+    pBatch->AddTask(strArchive, target, TASK_DECOMPRESS);
+    int result = pBatch->Start(TRUE);
+    delete pBatch;
+    if (result == 1) DeleteFolderTree(strArchive);
+    ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
     return TRUE;
 }
 

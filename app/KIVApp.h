@@ -7,6 +7,12 @@
 #define IDS_INSERT_DRIVE 177
 #define IDS_PROGRAM_RUNNING 178
 #define IDS_LAUNCH_FROM_DRIVE 61204
+// The shell extension module the program carries and writes out.
+#define IDR_SHELLEXT_MODULE 300
+
+// How a path list from the shell extension is read: compress keeps each
+// path as its target, uncompress takes the path without its extension.
+enum ShellListMode { SHELL_LIST_COMPRESS = 1, SHELL_LIST_UNCOMPRESS = 2 };
 
 class CKIVApp : public CWinApp {
 public:
@@ -17,10 +23,32 @@ public:
     // the drive, or the installed copy's main run with the explorer window.
     BOOL InitInstance() override;
 
+    // Undoes the main run's registrations (and removes the drag folders).
+    int ExitInstance() override;
+
     // Copies the running program into the install folder (made when
     // missing). FALSE while the installed copy runs, since it cannot be
     // overwritten then.
     BOOL InstallSelf();
+    // Writes the carried shell extension module into the install folder,
+    // beside it first and then in its place; FALSE when it could not.
+    BOOL WriteShellExtDll();
+    // Start regsvr32 (silent) on the module; not waited for.
+    BOOL RegisterShellExt();
+    BOOL UnregisterShellExt();
+
+    // The path list the shell extension left on the clipboard, parsed into
+    // m_ppShellSources / m_ppShellTargets; empty when it is missing or any
+    // of it is malformed.
+    void ReadShellList(ShellListMode mode);
+    // The parse itself, over nUnits 16-bit units; FALSE (and an empty list)
+    // when the block is refused.
+    BOOL ParseShellList(const WORD* pUnits, size_t nUnits, ShellListMode mode);
+    void FreeShellList();
+    // "compress" and "uncompress": one task per listed path, modal, no main
+    // window, the sources left in place.
+    void OnShellCompress();
+    void OnShellUncompress();
 
     afx_msg void OnAppAbout();
 
@@ -56,6 +84,16 @@ protected:
     BOOL InstalledCheck();
     // The installed copy's run with the explorer window.
     BOOL MainRun();
+    // Started by the shell with one argument: "compress", "uncompress" or
+    // the path of an archive to decompress beside itself.
+    BOOL ShellLaunch(const CString& strArg);
+    BOOL OpenArchive(const CString& strArchive);
+    void RunShellBatch(ShellListMode mode);
+    // The drive folder from KVFile\ShellExecPath; FALSE when it is missing
+    // or not a terminated string of 1 to 259 characters.
+    static BOOL ReadShellExecPath(CString& strFolder);
+    // "-g set_reg ..." or "-g del_reg " (the word, then a blank or the end).
+    BOOL IsRegistrationLine(LPCWSTR pszWord) const;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -101,6 +101,15 @@ BOOL IsKvfFile(const CString& strPath) {
     return strExt.MakeLower() == _T("kvf");
 }
 
+BOOL IsFullPath(const CString& strPath) {
+    int n = strPath.GetLength();
+    if (n >= 3 && strPath[1] == L':' && strPath[2] == L'\\') {
+        WCHAR c = strPath[0];
+        return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+    }
+    return n > 2 && strPath[0] == L'\\' && strPath[1] == L'\\';
+}
+
 BOOL CreateFolderTree(const CString& strPath) {
     CString strParent = GetFolderPart(strPath);
     if (!PathFileExistsW(strParent)) {

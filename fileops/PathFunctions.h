@@ -45,6 +45,9 @@ CString AppendExtension(const CString& strPath, const CString& strExt);
 CString StripExtensionIf(const CString& strPath, const CString& strExt);
 // The extension is "kvf" in any letter case.
 BOOL IsKvfFile(const CString& strPath);
+// A drive path (X:\...) or a network path (\\server\...): not relative to
+// a current folder or drive.
+BOOL IsFullPath(const CString& strPath);
 
 // Creates the folder and its missing parents; FALSE when the folder exists
 // already or cannot be created.

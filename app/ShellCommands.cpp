@@ -1,0 +1,99 @@
+// The shell extension's commands: the path list it leaves on the clipboard,
+// and the compress or decompress batch run over it without a main window.
+#include "KIVApp.h"
+#include "fileops/FileTask.h"
+#include "fileops/PathFunctions.h"
+#include "fileops/TaskThread.h"
+#include <algorithm>
+#include <new>
+
+namespace {
+const UINT kMaxPathUnits = 520;  // the writer's limit
+}  // namespace
+
+void CKIVApp::ReadShellList(ShellListMode mode) {
+    FreeShellList();
+    UINT fmt = RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT");
+    if (!fmt || !OpenClipboard(nullptr)) return;
+    HGLOBAL hData = GetClipboardData(fmt);
+    const WORD* u = hData ? (const WORD*)GlobalLock(hData) : nullptr;
+    if (u) {
+        ParseShellList(u, GlobalSize(hData) / sizeof(WORD), mode);
+        GlobalUnlock(hData);
+    }
+    CloseClipboard();
+}
+
+BOOL CKIVApp::ParseShellList(const WORD* u, size_t nUnits, ShellListMode mode) {
+    FreeShellList();
+    // Any program can put data under the format: every read stays inside the
+    // block, and a list with any entry out of bounds is refused whole.
+    if (nUnits < 6) return FALSE;
+    m_nShellHeader = (UINT)u[0] + ((UINT)u[1] << 8) + ((UINT)u[2] << 16) + ((UINT)u[3] << 24);
+    UINT count = (UINT)u[4] + (UINT)u[5] * 256;
+    if (count == 0) return FALSE;
+    // Every entry takes at least three units, so a count beyond that is forged.
+    if (count > (nUnits - 6) / 3) return FALSE;
+    m_ppShellSources = new (std::nothrow) LPWSTR[count]();
+    m_ppShellTargets = new (std::nothrow) LPWSTR[count]();
+    if (!m_ppShellSources || !m_ppShellTargets) {
+        FreeShellList();
+        return FALSE;
+    }
+    m_nShellCount = count;
+    size_t pos = 6;
+    for (UINT i = 0; i < count; ++i) {
+        if (pos + 2 > nUnits) break;
+        UINT len = (UINT)u[pos] + (UINT)u[pos + 1] * 256;
+        if (len == 0 || len > kMaxPathUnits || pos + 2 + len > nUnits) break;
+        const WORD* first = u + pos + 2;
+        if (std::find(first, first + len, (WORD)0) != first + len) break;
+        CString source((LPCWSTR)first, (int)len);
+        if (!IsFullPath(source)) break;
+        CString target = mode == SHELL_LIST_UNCOMPRESS ? StripExtensionIf(source, L"kvf") : source;
+        m_ppShellSources[i] = new (std::nothrow) WCHAR[len + 1]();
+        m_ppShellTargets[i] = new (std::nothrow) WCHAR[(size_t)target.GetLength() + 1]();
+        if (!m_ppShellSources[i] || !m_ppShellTargets[i]) break;
+        memcpy(m_ppShellSources[i], (LPCWSTR)source, len * sizeof(WCHAR));
+        memcpy(m_ppShellTargets[i], (LPCWSTR)target, (size_t)target.GetLength() * sizeof(WCHAR));
+        pos += 2 + len;
+        if (i + 1 == count) return TRUE;
+    }
+    FreeShellList();
+    return FALSE;
+}
+
+void CKIVApp::FreeShellList() {
+    for (UINT i = 0; i < m_nShellCount; ++i) {
+        if (m_ppShellSources) delete[] m_ppShellSources[i];
+        if (m_ppShellTargets) delete[] m_ppShellTargets[i];
+    }
+    delete[] m_ppShellSources;
+    delete[] m_ppShellTargets;
+    m_ppShellSources = nullptr;
+    m_ppShellTargets = nullptr;
+    m_nShellCount = 0;
+}
+
+void CKIVApp::RunShellBatch(ShellListMode mode) {
+    ReadShellList(mode);
+    CFileTaskThread* pBatch = nullptr;
+    for (UINT i = 0; i < m_nShellCount; ++i) {
+        // Only archives are decompressed; anything else in the list stays.
+        if (mode == SHELL_LIST_UNCOMPRESS && !IsKvfFile(m_ppShellSources[i])) continue;
+        if (!pBatch) pBatch = new (std::nothrow) CFileTaskThread;
+        if (!pBatch) break;
+        pBatch->AddTask(m_ppShellSources[i], m_ppShellTargets[i],
+                        mode == SHELL_LIST_UNCOMPRESS ? TASK_DECOMPRESS : TASK_COMPRESS);
+    }
+    // No callback: the sources stay where they are.
+    if (pBatch) {
+        pBatch->Start(TRUE);
+        delete pBatch;
+    }
+    FreeShellList();
+}
+
+void CKIVApp::OnShellCompress() { RunShellBatch(SHELL_LIST_COMPRESS); }
+
+void CKIVApp::OnShellUncompress() { RunShellBatch(SHELL_LIST_UNCOMPRESS); }
