@@ -6,6 +6,7 @@
 #include "password/PwdDlg.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/RemoteWindow.h"
 #include "tests/support/win/Watchdog.h"
 #include <gtest/gtest.h>
@@ -15,44 +16,7 @@
 namespace {
 const DWORD kStartMs = 60000;
 
-CString BuiltProgram() {
-    WCHAR self[MAX_PATH] = {0};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return GetFolderPart(self) + L"\\KIV.exe";
-}
-
 CString InstalledProgram() { return GetAppDataDir(TRUE) + L"\\KIV\\KIV.exe"; }
-
-// Starts the program with the arguments; the handle of its process.
-HANDLE Start(const CString& exe, const CString& args, DWORD* pPid = nullptr) {
-    CString cmd = L"\"" + exe + L"\"" + (args.IsEmpty() ? CString() : L" " + args);
-    std::vector<WCHAR> line(cmd.GetString(), cmd.GetString() + cmd.GetLength() + 1);
-    STARTUPINFOW si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, L"E:\\", &si, &pi)) return nullptr;
-    ::CloseHandle(pi.hThread);
-    if (pPid) *pPid = pi.dwProcessId;
-    return pi.hProcess;
-}
-
-// Waits for the process to end (pumping); its exit code, or -1 on timeout.
-int WaitExit(HANDLE h, DWORD timeoutMs) {
-    bool ended = PumpUntil([&] { return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }, timeoutMs);
-    DWORD code = (DWORD)-1;
-    if (ended) ::GetExitCodeProcess(h, &code);
-    return ended ? (int)code : -1;
-}
-
-CString ImageOf(DWORD pid) {
-    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    WCHAR buf[MAX_PATH] = {0};
-    DWORD n = MAX_PATH;
-    if (h) {
-        ::QueryFullProcessImageNameW(h, 0, buf, &n);
-        ::CloseHandle(h);
-    }
-    return buf;
-}
 
 // The main window of the installed copy: a top-level window with the tree
 // and the list, in a process whose image is the installed program.
@@ -61,7 +25,7 @@ HWND WaitForMainWindow(DWORD timeoutMs) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(h, &pid);
         return FindDescendant(h, L"SysTreeView32") && FindDescendant(h, L"SysListView32") &&
-               ImageOf(pid).CompareNoCase(InstalledProgram()) == 0;
+               ProcessImage(pid).CompareNoCase(InstalledProgram()) == 0;
     }, timeoutMs);
 }
 
@@ -101,15 +65,13 @@ int ExitMainWindow(HWND hFrame) {
     ::GetWindowThreadProcessId(hFrame, &pid);
     HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     ::PostMessageW(hFrame, WM_COMMAND, 32786, 0);
-    int code = WaitExit(h, 30000);
-    ::CloseHandle(h);
-    return code;
+    return WaitExit(h, 30000);
 }
 
 class ExplorerProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(::CopyFileW(BuiltProgram(), L"E:\\KIV.exe", FALSE));
+        ASSERT_TRUE(::CopyFileW(BuiltFile(L"KIV.exe"), L"E:\\KIV.exe", FALSE));
         ::DeleteFileW(InstalledProgram());
         ::CreateDirectoryW(L"E:\\docs", nullptr);
         WriteAll(L"E:\\readme.txt", "hello");
@@ -124,11 +86,10 @@ TEST_F(ExplorerProcessTest, DriveRunLogsInInstallsAndOpensTheWindow) {
     DialogAnswerer answerer;
     LoginWith(answerer, L"abc123");
     DWORD pid = 0;
-    HANDLE hRun = Start(L"E:\\KIV.exe", CString(), &pid);
+    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
     ASSERT_TRUE(hRun);
     WatchProcess(pid);
     EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
-    ::CloseHandle(hRun);
     ASSERT_GE(answerer.SeenCount(), 1u);
     EXPECT_TRUE(answerer.Seen()[0].caption == L"Login");
 
@@ -162,20 +123,18 @@ TEST_F(ExplorerProcessTest, DriveRunLogsInInstallsAndOpensTheWindow) {
     answerer.ClearSeen();
     LoginWith(answerer, L"abc123");
     answerer.Answer(L"KIV", L"Program has beed executed!", IDOK, 1);
-    HANDLE hSecond = Start(L"E:\\KIV.exe", CString(), &pid);
+    HANDLE hSecond = StartProgram(L"E:\\KIV.exe", CString(), &pid);
     WatchProcess(pid);
     EXPECT_EQ(WaitExit(hSecond, kStartMs), 0);
-    ::CloseHandle(hSecond);
     ASSERT_EQ(answerer.SeenCount(), 2u);
     EXPECT_TRUE(answerer.Seen()[1].HasText(L"Program has beed executed!"));
 
     // The installed copy started by hand is not on the drive.
     answerer.ClearSeen();
     answerer.Answer(L"KIV", L"Please launch this program from Brivon Velto!", IDOK, 1);
-    HANDLE hBare = Start(InstalledProgram(), CString(), &pid);
+    HANDLE hBare = StartProgram(InstalledProgram(), CString(), &pid);
     WatchProcess(pid);
     WaitExit(hBare, kStartMs);
-    ::CloseHandle(hBare);
     ASSERT_EQ(answerer.SeenCount(), 1u);
     EXPECT_TRUE(answerer.Seen()[0].HasText(L"Please launch this program from Brivon Velto!"));
 
@@ -200,10 +159,9 @@ TEST_F(ExplorerProcessTest, WithoutPasswordFileTheFirstPasswordIsCreated) {
         return IDC_PWD_OK;
     }, 1);
     DWORD pid = 0;
-    HANDLE hRun = Start(L"E:\\KIV.exe", CString(), &pid);
+    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
     WatchProcess(pid);
     EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
-    ::CloseHandle(hRun);
     CKivPwd store;
     ASSERT_TRUE(store.LoadPwdFile(L"E:\\KIV\\KIV.pwd"));
     EXPECT_TRUE(store.GetCurrentPwd() == L"first1");

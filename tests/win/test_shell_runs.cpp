@@ -1,0 +1,340 @@
+// KIV.exe's ties to the desktop shell, as the system meets them: the drive
+// run installs and registers, Exit undoes it, the registration runs by hand,
+// the shell extension's "compress" and "uncompress" runs over a clipboard
+// list, and archives opened from the shell. Every case runs on the default
+// version (6.1) and on winxp64, whose runs take the other branches.
+#include "app/KIVApp.h"
+#include "app/ShellExecPath.h"
+#include "fileops/PathFunctions.h"
+#include "password/PwdDlg.h"
+#include "tests/support/win/ProgramRun.h"
+#include "tests/support/win/RemoteWindow.h"
+#include "tests/win/HandlerTestSupport.h"
+#include <shlwapi.h>
+
+using namespace ht;
+
+namespace {
+struct DriveApp : CKIVApp {
+    DriveApp() { m_strDrivePath = L"E:"; }
+} theApp;
+
+const DWORD kRunMs = 90000;
+const LPCWSTR kClsidKey = L"CLSID\\{3244BEAB-491D-4009-AF5F-92607FF1E094}";
+const LPCWSTR kMenuKey = L"*\\shellex\\ContextMenuHandlers\\KivShlExt";
+const LPCWSTR kApproved = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const LPCWSTR kClsid = L"{3244BEAB-491D-4009-AF5F-92607FF1E094}";
+
+bool Registered() {
+    return RegText(HKEY_CLASSES_ROOT, L".kvf") == L"KVFile" && RegKeyExists(HKEY_CLASSES_ROOT, kClsidKey) &&
+           RegKeyExists(HKEY_CLASSES_ROOT, kMenuKey) && RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath");
+}
+
+bool NothingRegistered() {
+    return !RegKeyExists(HKEY_CLASSES_ROOT, L".kvf") && !RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile") &&
+           !RegKeyExists(HKEY_CLASSES_ROOT, kClsidKey) && !RegKeyExists(HKEY_CLASSES_ROOT, kMenuKey) &&
+           RegText(HKEY_LOCAL_MACHINE, kApproved, kClsid) == L"<missing>";
+}
+
+void ClearRegistrations() {
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, L".kvf");
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, L"KVFile");
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, kClsidKey);
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, kMenuKey);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApproved, kClsid);
+}
+
+// The clipboard list as the shell extension writes it.
+void PutList(const std::vector<CString>& paths) {
+    std::vector<WORD> u(6, 0);
+    for (const CString& p : paths) {
+        u.push_back((WORD)(p.GetLength() & 0xFF));
+        u.push_back((WORD)(p.GetLength() >> 8));
+        for (int i = 0; i < p.GetLength(); ++i) u.push_back(p[i]);
+    }
+    u.push_back(0);
+    size_t v = u.size();
+    for (int i = 0; i < 4; ++i) u[i] = (WORD)((v >> (8 * i)) & 0xFFFF);
+    u[4] = (WORD)(paths.size() & 0xFF);
+    u[5] = (WORD)(paths.size() >> 8);
+    u.push_back(0);
+    UINT fmt = RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, u.size() * 2);
+    memcpy(GlobalLock(h), u.data(), u.size() * 2);
+    GlobalUnlock(h);
+    SetClipboardData(fmt, h);
+    CloseClipboard();
+}
+
+void PutBlock(const std::vector<WORD>& u) {
+    UINT fmt = RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    if (!u.empty()) {
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, u.size() * 2);
+        memcpy(GlobalLock(h), u.data(), u.size() * 2);
+        GlobalUnlock(h);
+        SetClipboardData(fmt, h);
+    }
+    CloseClipboard();
+}
+
+// Removes a folder tree whose paths may pass 260 characters.
+void RemoveTree(const CString& root) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(root + L"\\*", &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            CString name(fd.cFileName);
+            if (name == L"." || name == L"..") continue;
+            CString p = root + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
+            else {
+                SetFileAttributesW(p, FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(p);
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(root);
+}
+
+std::vector<CString> Tree(const CString& root) {
+    std::vector<CString> all;
+    ListTree(root, L"", all);
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+class ShellRunsTest : public ::testing::TestWithParam<const wchar_t*> {
+protected:
+    bool Xp() const { return GetParam()[0] != 0; }
+    CString InstallDir() const { return (Xp() ? GetSystemDir() : GetAppDataDir(TRUE)) + L"\\KIV"; }
+    CString Installed() const { return InstallDir() + L"\\KIV.exe"; }
+
+    void SetUp() override {
+        SetWineVersion(L"KIV.exe", GetParam());
+        ASSERT_TRUE(CopyFileW(BuiltFile(L"KIV.exe"), L"E:\\KIV.exe", FALSE));
+        ClearRegistrations();
+    }
+    void TearDown() override {
+        WatchProcess(0);
+        SetWineVersion(L"KIV.exe", nullptr);
+    }
+    // The installed copy and its module, as the drive run leaves them.
+    void Install() {
+        CreateDirectoryW(InstallDir(), nullptr);
+        ASSERT_TRUE(CopyFileW(BuiltFile(L"KIV.exe"), Installed(), FALSE));
+        ASSERT_TRUE(CopyFileW(BuiltFile(L"KIVShellExt.dll"), InstallDir() + L"\\KIVShellExt.dll", FALSE));
+    }
+    // Runs the installed copy with the arguments to its end.
+    int RunInstalled(const CString& args) {
+        DWORD pid = 0;
+        HANDLE h = StartProgram(Installed(), args, &pid);
+        WatchProcess(pid);
+        return WaitExit(h, kRunMs);
+    }
+};
+}  // namespace
+
+TEST_P(ShellRunsTest, DriveRunRegistersAndExitUndoesIt) {
+    Watchdog dog(300000, "registration road");
+    DrivePassword pwd({L"abc123"});
+    DeleteFileW(Installed());
+    DeleteFileW(InstallDir() + L"\\KIVShellExt.dll");
+    DialogAnswerer answerer;
+    answerer.OnDialog(L"Login", nullptr, [](HWND h, const DialogInfo&) {
+        ::SendMessageW(::GetDlgItem(h, IDC_PWD_EDIT_OLD), WM_SETTEXT, 0, (LPARAM)L"abc123");
+        return IDC_PWD_OK;
+    }, 1);
+    DWORD pid = 0;
+    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+    WatchProcess(pid);
+    EXPECT_EQ(WaitExit(hRun, kRunMs), 0);
+
+    // Installed: the program and the module it carries, byte for byte.
+    EXPECT_EQ(ReadAll(Installed()), ReadAll(L"E:\\KIV.exe"));
+    EXPECT_EQ(ReadAll(InstallDir() + L"\\KIVShellExt.dll"), ReadAll(BuiltFile(L"KIVShellExt.dll")));
+    HWND hFrame = WaitForForeignWindow([&](HWND h) {
+        DWORD p = 0;
+        GetWindowThreadProcessId(h, &p);
+        return FindDescendant(h, L"SysTreeView32") && ProcessImage(p).CompareNoCase(Installed()) == 0;
+    }, kRunMs);
+    ASSERT_TRUE(hFrame);
+
+    // Registered: the type, its open command, the drive folder, the module.
+    ASSERT_TRUE(PumpUntil(Registered, 30000));
+    WCHAR shortExe[MAX_PATH] = {0};
+    GetShortPathNameW(Installed(), shortExe, MAX_PATH);
+    EXPECT_TRUE(RegText(HKEY_CLASSES_ROOT, L"KVFile\\shell\\open\\command").CompareNoCase(CString(shortExe) + L" \"%1\"") == 0)
+        << RegText(HKEY_CLASSES_ROOT, L"KVFile\\shell\\open\\command").ToUtf8();
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile\\shell\\open\\ddeexec"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile\\shell\\print"));
+    EXPECT_TRUE(RegText(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath") == L"E:");
+    CString inproc = RegText(HKEY_CLASSES_ROOT, CString(kClsidKey) + L"\\InprocServer32");
+    EXPECT_EQ(inproc.CompareNoCase(InstallDir() + L"\\KIVShellExt.dll"), 0) << inproc.ToUtf8();
+    EXPECT_TRUE(RegText(HKEY_CLASSES_ROOT, kMenuKey) == kClsid);
+    EXPECT_TRUE(RegText(HKEY_LOCAL_MACHINE, kApproved, kClsid) == L"KIVShlExt extension");
+
+    // Exit: the drag folders and every registration go; the installed files
+    // and the drive's password stay; nothing is left running.
+    CString drag = GetTempDir() + L"\\KIV\\KIV$010203";
+    CreateFolderTree(drag);
+    WriteAll(drag + L"\\a.txt", "x");
+    DWORD framePid = 0;
+    GetWindowThreadProcessId(hFrame, &framePid);
+    HANDLE hMain = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, framePid);
+    PostMessageW(hFrame, WM_COMMAND, 32786, 0);
+    EXPECT_EQ(WaitExit(hMain, kRunMs), 0);
+    EXPECT_TRUE(PumpUntil(NothingRegistered, 30000));
+    EXPECT_FALSE(PathFileExistsW(GetTempDir() + L"\\KIV"));
+    EXPECT_TRUE(PathFileExistsW(Installed()));
+    EXPECT_TRUE(PathFileExistsW(InstallDir() + L"\\KIVShellExt.dll"));
+    EXPECT_TRUE(PathFileExistsW(L"E:\\KIV\\KIV.pwd"));
+    EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+}
+
+TEST_P(ShellRunsTest, RegistrationRunsByHandOnlyRegister) {
+    Install();
+    EXPECT_EQ(RunInstalled(L"-g set_reg E:\\tools"), 0);
+    ASSERT_TRUE(PumpUntil(Registered, 30000));
+    EXPECT_TRUE(RegText(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath") == L"E:\\tools");
+    EXPECT_EQ(RunInstalled(L"-g del_reg "), 0);
+    EXPECT_TRUE(PumpUntil(NothingRegistered, 30000));
+    EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"regsvr32.exe"); }, 30000));
+}
+
+TEST_P(ShellRunsTest, CompressAndUncompressTheClipboardList) {
+    Watchdog dog(400000, "shell commands");
+    DrivePassword pwd({L"abc123"});
+    Install();
+    SetShellExecPath(L"E:");
+    CString dir = L"E:\\shell";
+    RemoveTree(dir);
+    CreateFolderTree(dir);
+    // The full list (256 paths, one of 256 characters) once; a short one on
+    // the other version, which reads the list the same way.
+    int count = Xp() ? 3 : 256;
+    std::vector<CString> paths;
+    for (int i = 0; i < count - 1; ++i) {
+        CString p;
+        p.Format(L"%s\\f%03d.txt", (LPCWSTR)dir, i);
+        PutFile(p, "data " + std::to_string(i));
+        paths.push_back(p);
+    }
+    CString longName = dir + L"\\";
+    while (longName.GetLength() < 252) longName += L"x";
+    longName += L".txt";
+    ASSERT_EQ(longName.GetLength(), 256);
+    PutFile(longName, "the long one");
+    paths.push_back(longName);
+
+    // Forged lists and an empty clipboard end the run with nothing written.
+    std::vector<CString> before = Tree(dir);
+    std::vector<std::vector<WORD>> forged = {
+        {}, {12, 0, 0, 0, 9, 0, 3, 0, 'E', ':', '\\', 0}, {12, 0, 0, 0, 1, 0, 0, 0, 'E', 0, 0, 0}};
+    for (auto& block : forged) {
+        PutBlock(block);
+        EXPECT_EQ(RunInstalled(L"compress"), 0);
+        EXPECT_EQ(Tree(dir), before);
+    }
+
+    // No question and no message on the way.
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Compressing...");
+    answerer.Ignore(L"Decompressing...");
+    answerer.Answer(nullptr, nullptr, IDCANCEL);
+    PutList(paths);
+    EXPECT_EQ(RunInstalled(L"compress"), 0);
+    std::vector<CString> archives;
+    for (const CString& p : paths) {
+        EXPECT_TRUE(Exists(p)) << U8(p);  // the sources stay
+        EXPECT_TRUE(Exists(p + L".kvf")) << U8(p);
+        archives.push_back(p + L".kvf");
+    }
+    std::vector<Facts> originals;
+    for (const CString& p : paths) {
+        originals.push_back(FactsOf(p));
+        DeleteFileW(p);
+    }
+    // A plain file in the list is not decompressed.
+    PutFile(dir + L"\\plain.txt", "plain");
+    archives.push_back(dir + L"\\plain.txt");
+    PutList(archives);
+    EXPECT_EQ(RunInstalled(L"uncompress"), 0);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        Facts f = FactsOf(paths[i]);
+        EXPECT_EQ(f.bytes, originals[i].bytes) << U8(paths[i]);
+        EXPECT_EQ(f.mtime, originals[i].mtime) << U8(paths[i]);
+        EXPECT_TRUE(Exists(archives[i])) << U8(archives[i]);  // the archives stay
+    }
+    EXPECT_FALSE(Exists(dir + L"\\plain"));
+    for (const DialogInfo& d : answerer.Seen())
+        if (d.caption.Find(L"...") < 0) ADD_FAILURE() << U8(d.caption) << ": " << U8(d.AllText());
+    RemoveTree(dir);
+}
+
+TEST_P(ShellRunsTest, AnArchiveOpenedFromTheShellIsRestoredBesideIt) {
+    Watchdog dog(300000, "archive from the shell");
+    DrivePassword pwd({L"abc123"});
+    Install();
+    SetShellExecPath(L"E:");
+    CString dir = L"E:\\opened";
+    RemoveTree(dir);
+    CreateFolderTree(dir + L"\\sub.kvf");
+    PutFile(dir + L"\\doc.bin", "the document", 0, 9);
+    Facts original = FactsOf(dir + L"\\doc.bin");
+    {
+        Answers answers;
+        answers.Finish();
+        BatchRun run = RunBatch({{dir + L"\\doc.bin", dir + L"\\doc.bin", TASK_COMPRESS}});
+        ASSERT_EQ(run.nStart, IDOK);
+    }
+    DeleteFileW(dir + L"\\doc.bin");
+    WriteArchive(dir + L"\\foreign.bin.kvf", "foreign", "zzz999");
+    PutFile(dir + L"\\plain.txt", "plain");
+
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Decompressing...");
+    answerer.Answer(nullptr, nullptr, IDOK);
+
+    // Restored beside the archive, bytes and time; the archive is gone.
+    EXPECT_EQ(RunInstalled(L"\"" + dir + L"\\doc.bin.kvf\""), 0);
+    Facts restored = FactsOf(dir + L"\\doc.bin");
+    EXPECT_EQ(restored.bytes, original.bytes);
+    EXPECT_EQ(restored.mtime, original.mtime);
+    EXPECT_FALSE(Exists(dir + L"\\doc.bin.kvf"));
+
+    // Another drive's archive: its message, and it stays.
+    answerer.ClearSeen();
+    RunInstalled(L"\"" + dir + L"\\foreign.bin.kvf\"");
+    EXPECT_TRUE(Exists(dir + L"\\foreign.bin.kvf"));
+    EXPECT_FALSE(Exists(dir + L"\\foreign.bin"));
+    bool told = false;
+    for (const DialogInfo& d : answerer.Seen()) told = told || d.HasText(L"Invalid password.");
+    EXPECT_TRUE(told);
+
+    // Not an archive, a folder, a relative name: untouched.
+    std::vector<CString> before = Tree(dir);
+    for (CString arg : {dir + L"\\plain.txt", dir + L"\\sub.kvf", CString(L"plain.txt")}) {
+        RunInstalled(L"\"" + arg + L"\"");
+        EXPECT_EQ(Tree(dir), before) << U8(arg);
+    }
+
+    // Without the drive folder in the registry the run says so and ends.
+    DeleteShellExecPath();
+    answerer.ClearSeen();
+    answerer.Answer(L"KIV", L"Open Register Failed", IDOK);
+    RunInstalled(L"\"" + dir + L"\\foreign.bin.kvf\"");
+    ASSERT_GE(answerer.SeenCount(), 1u);
+    EXPECT_TRUE(answerer.Seen()[0].HasText(L"Open Register Failed"));
+    EXPECT_TRUE(Exists(dir + L"\\foreign.bin.kvf"));
+    RemoveTree(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, ShellRunsTest, ::testing::Values(L"", L"winxp64"),
+                         [](const ::testing::TestParamInfo<const wchar_t*>& info) {
+                             return std::string(info.param[0] ? "winxp64" : "default");
+                         });
