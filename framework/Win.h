@@ -24,3 +24,5 @@
 #include "win/Splitter.h"
 #include "win/CommandLine.h"
 #include "win/OleMessageFilter.h"
+#include "win/OleDataObject.h"
+#include "win/OleDropSource.h"

@@ -33,6 +33,13 @@ public:
     virtual void OnInitialUpdate();
     // A document hint (see CDocument::UpdateAllViews). The base repaints.
     virtual void OnUpdate(CView* pSender, LPARAM lHint, void* pHint);
+    // The steps of a drop onto the view (registered with a COleDropTarget):
+    // the effect offered; by default none.
+    virtual DWORD OnDragEnter(class COleDataObject* pDataObject, DWORD dwKeyState, POINT point) { return 0; }
+    virtual DWORD OnDragOver(class COleDataObject* pDataObject, DWORD dwKeyState, POINT point) { return 0; }
+    virtual void OnDragLeave() {}
+    // TRUE when the drop was taken.
+    virtual BOOL OnDrop(class COleDataObject* pDataObject, DWORD dropEffect, POINT point) { return FALSE; }
     // The frame's active view changed.
     virtual void OnActivateView(BOOL bActivate, CView* pActivateView, CView* pDeactiveView) {}
 

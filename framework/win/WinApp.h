@@ -100,15 +100,15 @@ public:
     // still names the template's type.
     void UnregisterShellFileTypes();
 
-    LPCTSTR m_pszRegistryKey;   // NULL until SetRegistryKey
-    LPCTSTR m_pszProfileName;
-    std::vector<CString> m_recentFiles;  // the recent-file list, newest first
-    UINT m_nMaxMRU;
-
     LPCTSTR m_pszAppName;  // the title; AfxWinMain fills it when NULL
     HINSTANCE m_hInstance;
     LPTSTR m_lpCmdLine;
     int m_nCmdShow;
+
+    LPCTSTR m_pszRegistryKey;   // NULL until SetRegistryKey
+    LPCTSTR m_pszProfileName;
+    std::vector<CString> m_recentFiles;  // the recent-file list, newest first
+    UINT m_nMaxMRU;
 
 protected:
     CString m_strAppName;  // keeps a loaded title alive
