@@ -49,17 +49,17 @@ BOOL CFileItem::ShellInfoByType(const CString& strPath, DWORD dwAttributes, SHFI
     BOOL bFolder = (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!bFolder && HasOwnIcon(strPath))
         return ::SHGetFileInfoW(strPath, 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX | SHGFI_TYPENAME) != 0;
-    // The shell answers by type here, so one answer serves every entry of
-    // the same extension (the list lives on the interface thread only).
+    // One answer serves every entry of the same extension (the list lives
+    // on the interface thread only).
     static std::map<CString, TypeInfo>* cache = new std::map<CString, TypeInfo>;
     CString key = bFolder ? CString(L"\\") : GetExtension(strPath);
     key.MakeLower();
     auto it = cache->find(key);
     if (it == cache->end()) {
+        // Asked by the path of the type's first entry, so that the answer is
+        // the one a record made by path gets.
         SHFILEINFOW info = {};
-        if (!::SHGetFileInfoW(strPath, bFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
-                              SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_TYPENAME))
-            return FALSE;
+        if (!::SHGetFileInfoW(strPath, 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_TYPENAME)) return FALSE;
         it = cache->insert({key, TypeInfo{info.iIcon, info.szTypeName}}).first;
     }
     sfi.iIcon = it->second.nIcon;

@@ -13,9 +13,9 @@ public:
     // m_bLoaded 0 and every number 0.
     CFileItem(const CString& strPath, BOOL bDrive);
     // A file or folder as a folder listing found it: the listing gives the
-    // status, and the shell is asked by type (once per extension) rather
-    // than by path, which is what makes a large folder quick to show.
-    // m_bHasSubFolders stays 0.
+    // status, and the shell is asked once per extension (about the first
+    // entry of that type) rather than once per entry, which is what makes a
+    // large folder quick to show. m_bHasSubFolders stays 0.
     CFileItem(const CString& strPath, const WIN32_FIND_DATAW& fd);
     ~CFileItem();
 

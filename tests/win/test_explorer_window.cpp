@@ -302,7 +302,7 @@ TEST_F(ExplorerWindowTest, DetailViewSortsEachColumn) {
     EXPECT_FALSE(xyz.GetTypeName().IsEmpty());
     int i = 0;
     while (i < list.GetItemCount() && list.GetItemText(i, 0) != L"a.xyz") ++i;
-    EXPECT_TRUE(list.GetItemText(i, 2) == xyz.GetTypeName());
+    EXPECT_TRUE(list.GetItemText(i, 2) == xyz.GetTypeName()) << list.GetItemText(i, 2).ToUtf8() << " / " << xyz.GetTypeName().ToUtf8();
     EXPECT_TRUE(list.GetItemText(i, 1) == xyz.GetSizeText());
 
     // The comparison itself, in both orders, for what a click cannot show.
