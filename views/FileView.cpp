@@ -186,8 +186,15 @@ void CFileView::OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult) {
 void CFileView::OnItemActivate(NMHDR* pNMHDR, LRESULT* pResult) {
     auto* nm = (NMITEMACTIVATE*)pNMHDR;
     *pResult = 0;
-    if (nm->iItem < 0) return;
-    CFileItem* pRecord = GetItemRecord(nm->iItem);
+    // The activated item is the focused one (a double click focuses what it
+    // hits); Wine's control names the first item for Enter whatever has the
+    // focus.
+    CListCtrl& list = GetListCtrl();
+    int nItem = nm->iItem;
+    int nFocused = list.GetNextItem(-1, LVNI_FOCUSED);
+    if (nFocused >= 0 && (nItem < 0 || !(list.GetItemState(nItem, LVIS_FOCUSED) & LVIS_FOCUSED))) nItem = nFocused;
+    if (nItem < 0) return;
+    CFileItem* pRecord = GetItemRecord(nItem);
     if (!pRecord) return;
     if (IsFolder(pRecord)) {
         CString name = pRecord->GetDisplayName();

@@ -269,7 +269,8 @@ protected:
     static void SetUpTestSuite() {
         DeleteFolderTree(kRoot);
         for (LPCWSTR d : {L"", L"\\menu", L"\\menu\\Photos", L"\\work", L"\\v1.2", L"\\ren", L"\\ren\\dirA",
-                          L"\\nf", L"\\nf\\existing", L"\\del", L"\\exit"})
+                          L"\\nf", L"\\nf\\existing", L"\\del", L"\\exit",
+                          L"\\enter", L"\\enter\\aa", L"\\enter\\bb"})
             ::CreateDirectoryW(kRoot + d, nullptr);
         for (LPCWSTR f : {L"a.txt", L"b.doc", L"x.KVF", L"y.kvf", L"a.bkvf"}) WriteAll(kRoot + L"\\menu\\" + f, "m");
         ::CreateDirectoryW(L"E:\\KIV", nullptr);
@@ -623,6 +624,14 @@ TEST_F(FileCommandsTest, DeleteKeyRemovesTheSelection) {
     EXPECT_TRUE(Exists(kRoot + L"\\del\\d2.txt"));
     EXPECT_EQ(ListLabels(), (std::vector<CString>{L"d2.txt", L"keep.txt"}));
     EXPECT_TRUE(a.Boxes().empty());
+}
+
+TEST_F(FileCommandsTest, EnterOpensTheFocusedFolder) {
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"enter"));
+    SelectOnly({L"bb"});
+    List()->SetFocus();
+    Key(List()->m_hWnd, VK_RETURN);
+    EXPECT_TRUE(PumpUntil([] { return Title() == kRoot + L"\\enter\\bb"; }, kShowDelayMs)) << Title().ToUtf8();
 }
 
 // Last: it ends the frame.
