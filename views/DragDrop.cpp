@@ -1,4 +1,5 @@
 #include "DragDrop.h"
+#include "app/MainFrame.h"
 #include "fileops/FileTask.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskThread.h"
@@ -66,8 +67,11 @@ STDMETHODIMP CKivDropSource::QueryContinueDrag(BOOL bEscapePressed, DWORD dwKeyS
     if (!pBatch) return DRAGDROP_S_CANCEL;
     for (const SourceMap& m : m_arrSourceMap) pBatch->AddTask(m.first, m.second, TASK_DECOMPRESS);
     HCURSOR hOld = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    // The main frame deletes the batch when its worker reports the end.
-    pBatch->Start(TRUE);
+    // The main frame owns the batch and deletes it when its worker reports
+    // the end; it also holds its exit until then.
+    CWnd* pMain = AfxGetMainWnd();
+    if (pMain && pMain->IsKindOf(RUNTIME_CLASS(CMainFrame))) static_cast<CMainFrame*>(pMain)->StartBatch(pBatch, TRUE);
+    else pBatch->Start(TRUE);
     ::SetCursor(hOld);
     return DRAGDROP_S_DROP;
 }

@@ -17,6 +17,7 @@ IMPLEMENT_DYNCREATE(CFileView, CListView)
 
 BEGIN_MESSAGE_MAP(CFileView, CListView)
     ON_NOTIFY_REFLECT(LVN_COLUMNCLICK, &CFileView::OnColumnClick)
+    ON_NOTIFY_REFLECT(LVN_BEGINDRAG, &CFileView::OnBeginDrag)
     ON_NOTIFY_REFLECT(LVN_ITEMACTIVATE, &CFileView::OnItemActivate)
     ON_NOTIFY_REFLECT(LVN_DELETEITEM, &CFileView::OnDeleteItem)
     ON_MESSAGE(WM_STYLECHANGED, &CFileView::OnStyleChanged)
@@ -56,12 +57,16 @@ BOOL IsFolder(const CFileItem* p) {
 }
 }  // namespace
 
-CFileView::CFileView() {}
+CFileView::CFileView()
+    : m_pDragSourceHelper(nullptr), m_pDropTargetHelper(nullptr), m_bHasDragSourceHelper(FALSE),
+      m_bHasDropTargetHelper(FALSE) {}
 
 CFileView::~CFileView() {
     // The system image lists belong to the shell.
     m_imageListSmall.Detach();
     m_imageListLarge.Detach();
+    if (m_pDragSourceHelper) m_pDragSourceHelper->Release();
+    if (m_pDropTargetHelper) m_pDropTargetHelper->Release();
 }
 
 BOOL CFileView::PreCreateWindow(CREATESTRUCT& cs) {
@@ -73,6 +78,11 @@ BOOL CFileView::PreCreateWindow(CREATESTRUCT& cs) {
 
 void CFileView::OnInitialUpdate() {
     CListView::OnInitialUpdate();
+    m_dropTarget.Register(this);
+    m_bHasDragSourceHelper = SUCCEEDED(::CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                                                          IID_IDragSourceHelper, (void**)&m_pDragSourceHelper));
+    m_bHasDropTargetHelper = SUCCEEDED(::CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                                                          IID_IDropTargetHelper, (void**)&m_pDropTargetHelper));
     CListCtrl& list = GetListCtrl();
     SHFILEINFOW sfi = {};
     HIMAGELIST hSmall = (HIMAGELIST)::SHGetFileInfoW(L"c:\\", 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
@@ -215,6 +225,7 @@ LRESULT CFileView::OnStyleChanged(WPARAM, LPARAM) { return Default(); }
 LRESULT CFileView::OnShellRenameItem(WPARAM, LPARAM) { return 0; }
 
 void CFileView::OnDestroy() {
+    m_dropTarget.Revoke();
     ClearList();
     CListView::OnDestroy();
 }

@@ -4,9 +4,13 @@
 // and decompress, from its context menu, keys and the toolbar.
 #pragma once
 #include "framework/Win.h"
+#include <vector>
 
 class CFileItem;
 class CFileTask;
+class CKivDropSource;
+struct IDragSourceHelper;
+struct IDropTargetHelper;
 
 // What a label says about the file behind it, for the context menu.
 enum NameKind {
@@ -43,9 +47,26 @@ public:
 
     CFileItem* GetItemRecord(int nItem) const;
 
+    // Drops onto the list: files from elsewhere are compressed into the
+    // shown folder. Only copying is ever offered or answered: the dropped
+    // files stay where they are.
+    DWORD OnDragEnter(COleDataObject* pDataObject, DWORD dwKeyState, POINT point) override;
+    DWORD OnDragOver(COleDataObject* pDataObject, DWORD dwKeyState, POINT point) override;
+    void OnDragLeave() override;
+    BOOL OnDrop(COleDataObject* pDataObject, DWORD dropEffect, POINT point) override;
+    // The drag folder of a drag out and the dropped-file block offering the
+    // selected items there; -1 when the drag is refused.
+    int BuildDropFiles(CKivDropSource& source, std::vector<BYTE>& block);
+
     CString m_strFolder;           // the folder last shown
     CImageList m_imageListSmall;   // the system's lists, shared: detached, never destroyed
     CImageList m_imageListLarge;
+    COleDropTarget m_dropTarget;
+    // The shell's drag images; optional (null when they cannot be made).
+    IDragSourceHelper* m_pDragSourceHelper;
+    IDropTargetHelper* m_pDropTargetHelper;
+    BOOL m_bHasDragSourceHelper;
+    BOOL m_bHasDropTargetHelper;
 
     afx_msg void OnRButtonDown(UINT nFlags, POINT point);
     afx_msg void OnRButtonUp(UINT nFlags, POINT point);
@@ -53,6 +74,9 @@ public:
 
 protected:
     void OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
+    // What a drop of this data may do here: a copy, or nothing.
+    DWORD DropEffectFor(COleDataObject* pDataObject) const;
     void OnItemActivate(NMHDR* pNMHDR, LRESULT* pResult);
     void OnDeleteItem(NMHDR* pNMHDR, LRESULT* pResult);
     void OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);

@@ -178,3 +178,266 @@ TEST(DragOutTest, TheDataOutlivesTheDragForWhoeverKeepsIt) {
     pEnum->Release();
     EXPECT_EQ(n, 3u);
 }
+
+// ---- the list in the main window ----------------------------------------------------
+
+#include "app/KIVDoc.h"
+#include "app/MainFrame.h"
+#include "app/ResourceIds.h"
+#include "views/DriveView.h"
+#include "views/FileView.h"
+#include <atomic>
+#include <thread>
+
+namespace {
+class FrameApp {
+public:
+    static CMainFrame* Frame() { return static_cast<CMainFrame*>(theApp.m_pMainWnd); }
+    static CFileView* List() { return static_cast<CFileView*>(Frame()->m_wndSplitter.GetPane(0, 1)); }
+};
+
+// Data of a drop from another program: CF_HDROP for the paths, and the
+// list's own tag when asked.
+class DropData : public COleDataSource {
+public:
+    DropData(const std::vector<CString>& paths, bool tagged) {
+        std::vector<BYTE> block = BuildDropFilesBlock(paths);
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, block.size());
+        memcpy(GlobalLock(h), block.data(), block.size());
+        GlobalUnlock(h);
+        CacheGlobalData(CF_HDROP, h);
+        if (tagged) CacheGlobalData(g_cfDragTag, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
+    }
+};
+
+// Drives the list's registered drop target as a drag source would; a
+// source that honoured "move" would then delete its originals.
+DWORD DropOnList(IDataObject* pData, DWORD keys) {
+    IDropTarget* target = &FrameApp::List()->m_dropTarget;
+    RECT rc;
+    GetWindowRect(FrameApp::List()->m_hWnd, &rc);
+    POINTL pt = {rc.left + 20, rc.top + 20};
+    DWORD offered = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    DWORD effect = offered;
+    target->DragEnter(pData, keys, pt, &effect);
+    effect = offered;
+    target->DragOver(keys, pt, &effect);
+    if (effect == DROPEFFECT_NONE) {
+        target->DragLeave();
+        return effect;
+    }
+    effect = offered;
+    target->Drop(pData, keys, pt, &effect);
+    return effect;
+}
+
+// A place outside the program that takes dropped files and keeps the data
+// object to read it after the drag loop has ended.
+class KeepingTarget : public IDropTarget {
+public:
+    IDataObject* kept = nullptr;
+    bool dropped = false;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDropTarget) {
+            *ppv = this;
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD* e) override {
+        *e &= DROPEFFECT_COPY;
+        return S_OK;
+    }
+    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* e) override {
+        *e &= DROPEFFECT_COPY;
+        return S_OK;
+    }
+    STDMETHODIMP DragLeave() override { return S_OK; }
+    STDMETHODIMP Drop(IDataObject* p, DWORD, POINTL, DWORD* e) override {
+        kept = p;
+        kept->AddRef();
+        dropped = true;
+        *e &= DROPEFFECT_COPY;
+        return S_OK;
+    }
+};
+
+class ListDragDropTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CreateDirectoryW(L"E:\\dd", nullptr);
+        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
+        InitCommonControlsEx(&icc);
+        OleInitialize(nullptr);
+        theApp.AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc), RUNTIME_CLASS(CMainFrame),
+                                                     RUNTIME_CLASS(CDriveView)));
+        CCommandLineInfo ci;
+        ASSERT_TRUE(theApp.ProcessShellCommand(ci));
+        FrameApp::Frame()->ShowWindow(SW_SHOW);
+    }
+    static void TearDownTestSuite() {
+        if (theApp.m_pMainWnd) FrameApp::Frame()->SendMessage(WM_CLOSE, 1, 1);
+        MSG m;
+        PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+    void Show(const CString& folder) {
+        CString path = folder;
+        FrameApp::List()->GetDocument()->UpdateAllViews(nullptr, 1 /* show folder */, &path);
+    }
+    // Waits until the frame has no batch left.
+    bool BatchesDone() {
+        return PumpUntil([] { return FrameApp::Frame()->m_arrBatches.empty(); }, 60000);
+    }
+};
+}  // namespace
+
+TEST_F(ListDragDropTest, DroppedFilesAreCompressedIntoTheShownFolderAndStay) {
+    Watchdog dog(120000, "drop on the list");
+    DrivePassword pwd({L"abc123"});
+    TempDir outside;  // not on the drive
+    PutFile(outside.File(L"a.txt"), "first");
+    CreateDirectoryW(outside.File(L"dir"), nullptr);
+    PutFile(outside.File(L"dir\\b.txt"), "second");
+    Answers answers;
+    answers.Finish();
+    // No keys, Shift (a move) and Ctrl+Shift (a link): always a copy.
+    for (DWORD keys : {0ul, (DWORD)MK_SHIFT, (DWORD)(MK_SHIFT | MK_CONTROL)}) {
+        TempDir shown(L"E:\\dd");
+        Show(shown.Path());
+        DropData* pData = new DropData({outside.File(L"a.txt"), outside.File(L"dir")}, false);
+        DWORD effect = DropOnList(pData, keys);
+        pData->InternalRelease();
+        EXPECT_EQ(effect, (DWORD)DROPEFFECT_COPY) << keys;
+        // A source that deletes on "move" would leave nothing here.
+        if (effect & DROPEFFECT_MOVE) DeleteFileW(outside.File(L"a.txt"));
+        ASSERT_TRUE(BatchesDone());
+        EXPECT_TRUE(Exists(shown.File(L"a.txt.kvf")));
+        EXPECT_TRUE(Exists(shown.File(L"dir\\b.txt.kvf")));
+        EXPECT_EQ(ReadAll(outside.File(L"a.txt")), "first");
+        EXPECT_EQ(ReadAll(outside.File(L"dir\\b.txt")), "second");
+    }
+    for (const DialogInfo& d : answers.Boxes()) ADD_FAILURE() << U8(d.caption) << ": " << U8(d.AllText());
+}
+
+TEST_F(ListDragDropTest, DropsThatAreRefused) {
+    Watchdog dog(60000, "refused drops");
+    TempDir shown(L"E:\\dd");
+    PutFile(shown.File(L"here.txt"), "here");
+    Show(shown.Path());
+    std::vector<CString> before;
+    ListTree(shown.Path(), L"", before);
+
+    // The list's own drag, by its tag: no drop at all.
+    DropData* pTagged = new DropData({shown.File(L"here.txt")}, true);
+    EXPECT_EQ(DropOnList(pTagged, 0), (DWORD)DROPEFFECT_NONE);
+    pTagged->InternalRelease();
+
+    // A file of the shown folder dropped onto it: "Cannot move", nothing written.
+    Answers answers;
+    answers.Finish();
+    DropData* pSame = new DropData({shown.File(L"here.txt")}, false);
+    EXPECT_EQ(DropOnList(pSame, 0), (DWORD)DROPEFFECT_NONE);
+    pSame->InternalRelease();
+    ASSERT_EQ(answers.Boxes().size(), 1u);
+    EXPECT_TRUE(answers.Boxes()[0].HasText(L"Cannot move here.txt: The source and destination file names are the same."))
+        << U8(answers.Boxes()[0].AllText());
+    EXPECT_TRUE(answers.Boxes()[0].caption == L"Error Moving File or Folder");
+
+    // No folder shown yet: the drive is named as gone.
+    CString saved = FrameApp::List()->m_strFolder;
+    FrameApp::List()->m_strFolder.Empty();
+    DropData* pAny = new DropData({shown.File(L"here.txt")}, false);
+    DropOnList(pAny, 0);
+    pAny->InternalRelease();
+    FrameApp::List()->m_strFolder = saved;
+    ASSERT_EQ(answers.Boxes().size(), 2u);
+    EXPECT_TRUE(answers.Boxes()[1].HasText(L"The disk in the destination drive is full or removed."));
+
+    std::vector<CString> after;
+    ListTree(shown.Path(), L"", after);
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(ListDragDropTest, ADragOutOffersDecompressedCopiesInItsDragFolder) {
+    Watchdog dog(120000, "drag out");
+    DrivePassword pwd({L"abc123"});
+    TempDir shown(L"E:\\dd");
+    PutFile(shown.File(L"doc.txt"), "the document", 0, 11);
+    PutFile(shown.File(L"plain.bin"), "plain bytes", 0, 12);
+    Facts original = FactsOf(shown.File(L"doc.txt"));
+    {
+        // With a main window its batches are the frame's to delete.
+        Answers answers;
+        answers.Finish();
+        CFileTaskThread* pBatch = new CFileTaskThread;
+        pBatch->AddTask(shown.File(L"doc.txt"), shown.File(L"doc.txt"), TASK_COMPRESS);
+        ASSERT_EQ(FrameApp::Frame()->StartBatch(pBatch, TRUE), IDOK);
+        ASSERT_TRUE(BatchesDone());
+    }
+    DeleteFileW(shown.File(L"doc.txt"));
+    Show(shown.Path());
+    CListCtrl& list = FrameApp::List()->GetListCtrl();
+    for (int i = 0; i < list.GetItemCount(); ++i) list.SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+
+    // The offered paths: under %TEMP%\KIV\KIV$hhmmss\, the archive by the
+    // name it will have.
+    CKivDropSource source;
+    std::vector<BYTE> block;
+    ASSERT_GT(FrameApp::List()->BuildDropFiles(source, block), 0);
+    std::vector<CString> paths = PathsOf(block);
+    ASSERT_EQ(paths.size(), 2u);
+    CString folder = GetFolderPart(paths[0]);
+    EXPECT_TRUE(folder.Find(GetTempDir()) == 0) << U8(folder);
+    EXPECT_TRUE(GetFileNamePart(folder).Left(4) == L"KIV$" && GetFileNamePart(folder).GetLength() == 10);
+    EXPECT_TRUE(paths[0] == folder + L"\\doc.txt");
+    EXPECT_TRUE(paths[1] == folder + L"\\plain.bin");
+
+    // The drop, taken by a place that keeps the data: the files are there
+    // when it reads them, and the data outlives the drag.
+    KeepingTarget keeper;
+    COleDataSourceEx* pData = new COleDataSourceEx;
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, block.size());
+    memcpy(GlobalLock(h), block.data(), block.size());
+    GlobalUnlock(h);
+    pData->CacheGlobalData(CF_HDROP, h);
+    pData->CacheGlobalData(g_cfDragTag, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
+    source.GiveFeedback(DROPEFFECT_COPY);
+    Answers answers;
+    answers.Finish();
+    HRESULT hr = source.QueryContinueDrag(FALSE, 0);
+    EXPECT_EQ(hr, DRAGDROP_S_DROP);
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL pt = {0, 0};
+    keeper.Drop(pData, 0, pt, &effect);
+    pData->InternalRelease();  // the end of the drag's own reference
+    ASSERT_TRUE(BatchesDone());
+    COleDataObject kept;
+    kept.Attach(keeper.kept, TRUE);
+    HGLOBAL got = kept.GetGlobalData(CF_HDROP);
+    ASSERT_TRUE(got);
+    ASSERT_EQ(DragQueryFileW((HDROP)got, 0xFFFFFFFF, nullptr, 0), 2u);
+    GlobalFree(got);
+    Facts f = FactsOf(paths[0]);
+    EXPECT_EQ(f.bytes, original.bytes);
+    EXPECT_EQ(f.mtime, original.mtime);
+    EXPECT_EQ(ReadAll(paths[1]), "plain bytes");
+    EXPECT_TRUE(Exists(shown.File(L"doc.txt.kvf")));  // nothing leaves the drive
+
+    // A file dragged with its own archive is refused with its message.
+    PutFile(shown.File(L"doc.txt"), "again");
+    Show(shown.Path());
+    for (int i = 0; i < list.GetItemCount(); ++i) list.SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+    CKivDropSource clash;
+    std::vector<BYTE> none;
+    Answers clashAnswers;
+    clashAnswers.answerer.Answer(L"KIV", nullptr, IDOK);
+    EXPECT_EQ(FrameApp::List()->BuildDropFiles(clash, none), -1);
+    ASSERT_EQ(clashAnswers.answerer.SeenCount(), 1u);
+    EXPECT_TRUE(clashAnswers.answerer.Seen()[0].HasText(L"Source and KVF file are not allowed to drag at the same time"));
+
+    // The drag folder stays after the drag (a target may still copy from it).
+    EXPECT_TRUE(Exists(folder));
+}
