@@ -425,7 +425,7 @@ TEST_F(ExplorerWindowTest, ChangePasswordAddsToThePasswordFile) {
     ASSERT_TRUE(store.LoadPwdFile(L"E:\\KIV\\KIV.pwd"));
     EXPECT_TRUE(store.GetCurrentPwd() == L"xyz789");
     ASSERT_GE(answerer.SeenCount(), 1u);
-    EXPECT_TRUE(answerer.Seen()[0].caption == L"Change Password");
+    EXPECT_TRUE(answerer.Seen()[0].caption == L"Change Password") << answerer.Seen()[0].caption.ToUtf8() << " " << answerer.Seen()[0].AllText().ToUtf8();
 }
 
 TEST_F(ExplorerWindowTest, CloseAndMinimiseHideTrayMenuOpensExitEnds) {

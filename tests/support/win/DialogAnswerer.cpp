@@ -1,4 +1,5 @@
 #include "DialogAnswerer.h"
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -224,6 +225,10 @@ bool DialogAnswerer::Matches(const Rule& r, const DialogInfo& info) {
 void DialogAnswerer::Loop() {
     while (!m_stop) {
         std::vector<HWND> dialogs = ProcessWindows(L"#32770");
+        // A tool window asks nothing (the floating drop window).
+        dialogs.erase(std::remove_if(dialogs.begin(), dialogs.end(),
+                                     [](HWND h) { return (::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }),
+                      dialogs.end());
         DWORD now = ::GetTickCount();
         {
             std::lock_guard<std::mutex> g(m_lock);

@@ -1,6 +1,6 @@
 // Answers the dialogs and message boxes of this process from a background
 // thread, so that GUI tests never wait for a person. Every visible top-level
-// "#32770" window of the process (on any thread) is read, recorded, and
+// "#32770" window of the process (on any thread) but tool windows is read, recorded, and
 // answered by the first matching rule; a dialog that no rule matches is
 // recorded and cancelled after a grace period.
 #pragma once
