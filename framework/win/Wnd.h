@@ -179,6 +179,44 @@ protected:                                             \
      }},
 #define ON_WM_RBUTTONDOWN() AFX_ON_MOUSE_(WM_RBUTTONDOWN, OnRButtonDown)
 #define ON_WM_RBUTTONUP() AFX_ON_MOUSE_(WM_RBUTTONUP, OnRButtonUp)
+#define ON_WM_LBUTTONDOWN() AFX_ON_MOUSE_(WM_LBUTTONDOWN, OnLButtonDown)
+#define ON_WM_LBUTTONDBLCLK() AFX_ON_MOUSE_(WM_LBUTTONDBLCLK, OnLButtonDblClk)
+#define ON_WM_MOUSEMOVE() AFX_ON_MOUSE_(WM_MOUSEMOVE, OnMouseMove)
+
+// Handler void().
+#define ON_WM_PAINT()                                                            \
+    {WM_PAINT, 0, 0, 0,                                                          \
+     [](CCmdTarget* p_, WPARAM, LPARAM) -> LRESULT {                             \
+         static_cast<ThisClass*>(p_)->OnPaint();                                 \
+         return 0;                                                               \
+     }},
+
+// Handler LRESULT(POINT point): the point in screen coordinates; the
+// result is the hit-test code.
+#define ON_WM_NCHITTEST()                                                        \
+    {WM_NCHITTEST, 0, 0, 0,                                                      \
+     [](CCmdTarget* p_, WPARAM, LPARAM l_) -> LRESULT {                          \
+         POINT pt_ = {(short)LOWORD(l_), (short)HIWORD(l_)};                     \
+         return (LRESULT) static_cast<ThisClass*>(p_)->OnNcHitTest(pt_);         \
+     }},
+
+// Handler void(CWnd* pWnd, POINT point): the window clicked and the point
+// in screen coordinates (-1, -1 from the keyboard).
+#define ON_WM_CONTEXTMENU()                                                      \
+    {WM_CONTEXTMENU, 0, 0, 0,                                                    \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM l_) -> LRESULT {                       \
+         POINT pt_ = {(short)LOWORD(l_), (short)HIWORD(l_)};                     \
+         static_cast<ThisClass*>(p_)->OnContextMenu(CWnd::FromHandle((HWND)w_), pt_); \
+         return 0;                                                               \
+     }},
+
+// Handler void(HDROP hDropInfo); the handler releases the handle.
+#define ON_WM_DROPFILES()                                                        \
+    {WM_DROPFILES, 0, 0, 0,                                                      \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM) -> LRESULT {                          \
+         static_cast<ThisClass*>(p_)->OnDropFiles((HDROP)w_);                    \
+         return 0;                                                               \
+     }},
 
 class CCmdTarget : public CObject {
     DECLARE_DYNAMIC(CCmdTarget)
