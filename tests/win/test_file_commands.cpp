@@ -308,6 +308,39 @@ TEST(NameKindTest, LabelsByTheirLastExtension) {
     for (const Case& c : cases) EXPECT_EQ(GetNameKind(c.name), c.kind) << CString(c.name).ToUtf8();
 }
 
+TEST(TaskDoneTest, OnlyASucceededTaskGivesItsSourceAway) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        int result, type;
+        bool folder;
+        bool gone;
+    } cases[] = {
+        {"compressed file", TASK_OK, TASK_COMPRESS, false, true},
+        {"decompressed archive", TASK_OK, TASK_DECOMPRESS, false, true},
+        {"decompressed folder of archives", TASK_OK, TASK_DECOMPRESS, true, true},
+        {"folder compressed in place", TASK_OK, TASK_COMPRESS, true, false},
+        {"failed or incomplete archive", TASK_ERROR, TASK_COMPRESS, false, false},
+        {"cancelled", TASK_CANCELLED, TASK_COMPRESS, false, false},
+        {"skipped", TASK_SKIPPED, TASK_DECOMPRESS, false, false},
+        {"copied", TASK_OK, TASK_COPY, false, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        CString src = dir.File(L"src" + CString(std::to_wstring(n++).c_str()) + L".kvf");
+        if (c.folder) {
+            ::CreateDirectoryW(src, nullptr);
+            WriteAll(src + L"\\inner.txt.kvf", "i");
+        } else {
+            WriteAll(src, "s");
+        }
+        CString dst = c.type == TASK_DECOMPRESS ? src.Left(src.GetLength() - 4) : src;
+        CFileTask task(src, dst, c.type, nullptr, nullptr);
+        CFileView::OnTaskDone(c.result, &task);
+        EXPECT_EQ(!Exists(src), c.gone) << c.what;
+    }
+}
+
 TEST_F(FileCommandsTest, ContextMenuOffersWhatTheSelectionAllows) {
     ASSERT_NO_FATAL_FAILURE(ShowInList(L"menu"));
     //                                  compress decompress delete rename refresh newfolder
