@@ -334,7 +334,7 @@ CString ErrorText(DWORD dwError) {
     return text;
 }
 
-// The second path is the first or lies inside it.
+// The path is the folder itself or lies inside it.
 BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
     if (strPath.CompareNoCase(strFolder) == 0) return TRUE;
     CString prefix = strFolder;
