@@ -96,7 +96,10 @@ int CDriveView::InsertDriveRoot() {
     HTREEITEM h = InsertFolderItem(nullptr, root);
     if (!h) return 0;
     CFileItem* pRecord = GetItemRecord(h);
-    return (pRecord && pRecord->m_bLoaded) ? 1 : 0;
+    // The shell describes a drive letter that names no drive as well.
+    if (pRecord && pRecord->m_bLoaded && ::GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES) return 1;
+    DeleteItemWithRecord(h);
+    return 0;
 }
 
 HTREEITEM CDriveView::InsertFolderItem(HTREEITEM hParent, const CString& strName) {

@@ -428,6 +428,23 @@ TEST_F(ExplorerWindowTest, ChangePasswordAddsToThePasswordFile) {
     EXPECT_TRUE(answerer.Seen()[0].caption == L"Change Password") << answerer.Seen()[0].caption.ToUtf8() << " " << answerer.Seen()[0].AllText().ToUtf8();
 }
 
+TEST_F(ExplorerWindowTest, AFolderThatListsNothingStillClearsTheListAndARootMustExist) {
+    ASSERT_NO_FATAL_FAILURE(ShowInList({L"tree"}));
+    ASSERT_GT(List()->GetListCtrl().GetItemCount(), 0);
+    // A folder whose listing finds nothing at all: its name and no entries,
+    // never the last folder's entries under its name.
+    CString gone = L"E:\\no such folder";
+    Frame()->GetActiveDocument()->UpdateAllViews(nullptr, HINT_SHOW_FOLDER, &gone);
+    EXPECT_EQ(List()->GetListCtrl().GetItemCount(), 0);
+    EXPECT_TRUE(Title() == gone);
+
+    // A drive root that does not exist does not count as a root.
+    theApp.m_strDrivePath = L"Q:";
+    EXPECT_EQ(Tree()->InsertDriveRoot(), 0);
+    theApp.m_strDrivePath = L"E:";
+    EXPECT_EQ(Tree()->InsertDriveRoot(), 1);
+}
+
 TEST_F(ExplorerWindowTest, CloseAndMinimiseHideTrayMenuOpensExitEnds) {
     CMainFrame* f = Frame();
     HWND h = f->m_hWnd;
