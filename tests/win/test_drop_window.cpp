@@ -3,11 +3,11 @@
 // sends, a main frame that owns the drops' batches, and dropped-file blocks
 // built in global memory and sent as WM_DROPFILES.
 #include "app/AppMessages.h"
-#include "archive/UnzipFile.h"
 #include "app/KIVApp.h"
 #include "app/MainFrame.h"
 #include "app/SplashDlg.h"
 #include "app/SystemTray.h"
+#include "archive/UnzipFile.h"
 #include "fileops/PathFunctions.h"
 #include "tests/support/win/ScreenShot.h"
 #include "tests/win/HandlerTestSupport.h"
