@@ -1,4 +1,5 @@
 #include "PathFunctions.h"
+#include <shlobj.h>
 #include "framework/win/Module.h"
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -120,12 +121,62 @@ BOOL CreateFolderTree(const CString& strPath) {
     return CreateDirectoryW(strPath, nullptr);
 }
 
+namespace {
+// Whether the path, or any path below it, has MAX_PATH characters or more.
+bool HasLongPath(const CString& strPath) {
+    if (strPath.GetLength() >= MAX_PATH - 1) return true;
+    DWORD attrs = GetFileAttributesW(strPath);
+    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(strPath + L"\\*", &fd);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool found = false;
+    do {
+        if (!lstrcmpW(fd.cFileName, L".") || !lstrcmpW(fd.cFileName, L"..")) continue;
+        found = HasLongPath(strPath + L"\\" + fd.cFileName);
+    } while (!found && FindNextFileW(h, &fd));
+    FindClose(h);
+    return found;
+}
+
+// Removes a file, or a folder with everything in it; 0 or the first error.
+int RemoveTreeDirect(const CString& strPath, DWORD attrs) {
+    SetFileAttributesW(strPath, attrs & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(strPath) ? 0 : (int)GetLastError();
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(strPath + L"\\*", &fd);
+    int r = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (!lstrcmpW(fd.cFileName, L".") || !lstrcmpW(fd.cFileName, L"..")) continue;
+            int rc = RemoveTreeDirect(strPath + L"\\" + fd.cFileName, fd.dwFileAttributes);
+            if (!r) r = rc;
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    if (!RemoveDirectoryW(strPath) && !r) r = (int)GetLastError();
+    return r;
+}
+}  // namespace
+
 int DeleteFolderTree(const CString& strPath) {
     // The callers build their paths from the temporary folder, which may be
     // empty: a relative path such as \KIV would then name the KIV folder at
     // the root of the current drive, possibly the removable drive's own
     // password folder. Only a full path (drive or share) is handed over.
     if (!IsAbsolutePath(strPath)) return ERROR_BAD_PATHNAME;
+    // Given a tree that holds a path of MAX_PATH characters or more, Wine's
+    // shell deletes the current folder's contents instead: such a tree is
+    // removed here, entry by entry, and the shell only told of it.
+    if (HasLongPath(strPath)) {
+        DWORD attrs = GetFileAttributesW(strPath);
+        if (attrs == INVALID_FILE_ATTRIBUTES) return (int)GetLastError();
+        int r = RemoveTreeDirect(strPath, attrs);
+        if (r == 0)
+            SHChangeNotify((attrs & FILE_ATTRIBUTE_DIRECTORY) ? SHCNE_RMDIR : SHCNE_DELETE, SHCNF_PATHW,
+                           (LPCWSTR)strPath, nullptr);
+        return r;
+    }
     // The shell takes a list of names ended by an empty one.
     std::vector<WCHAR> from((size_t)strPath.GetLength() + 2, 0);
     for (int i = 0; i < strPath.GetLength(); ++i) from[(size_t)i] = strPath[i];

@@ -121,6 +121,32 @@ TEST(PathTest, DeletesPathsLongerThanTheOldBuffer) {
     EXPECT_FALSE(Exists(file));
 }
 
+TEST(PathTest, ATreeWithPathsPast260CharactersGoesAndNothingElse) {
+    TempDir dir;
+    // The current folder holds a file that must survive: given such a tree
+    // the system's deletion has been seen to empty the current folder.
+    TempDir current;
+    WriteAll(current.File(_T("keep.txt")), "keep");
+    WCHAR old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    SetCurrentDirectoryW(current.Path());
+    CString tree = dir.Path() + _T("\\tree");
+    CString deep = tree;
+    while (deep.GetLength() < 260) deep += _T("\\") + CString(_T('d'), 60);
+    ASSERT_TRUE(CreateFolderTree(deep));
+    CString file = deep + _T("\\long.txt");
+    HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    WriteAll(tree + _T("\\short.txt"), "short");
+    SetFileAttributesW(tree + _T("\\short.txt"), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(DeleteFolderTree(tree), 0);
+    SetCurrentDirectoryW(old);
+    EXPECT_FALSE(Exists(tree));
+    EXPECT_TRUE(Exists(current.File(_T("keep.txt"))));
+    EXPECT_TRUE(Exists(dir.Path()));
+}
+
 TEST(PathTest, FreeSpace) {
     ULONGLONG nFree = 0;
     ASSERT_TRUE(GetFreeSpace(_T("E:\\"), nFree));
