@@ -1,4 +1,6 @@
 #include "MainFrame.h"
+#include "KIVApp.h"
+#include "ShellItemList.h"
 #include "AppMessages.h"
 #include "ResourceIds.h"
 #include "fileops/TaskThread.h"
@@ -8,6 +10,7 @@
 #include "views/FileView.h"
 #include <dbt.h>
 #include <shlobj.h>
+#include <new>
 
 IMPLEMENT_DYNCREATE(CMainFrame, CFrameWnd)
 
@@ -23,6 +26,8 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_APP_EXIT_KIV, &CMainFrame::OnCloseApp)
     ON_MESSAGE(WM_SHELL_CHANGE_NOTIFY, &CMainFrame::OnShellChangeNotify)
     ON_COMMAND(ID_CHANGE_PASSWORD, &CMainFrame::OnChangePassword)
+    ON_COMMAND(ID_TOGGLE_ANIMATION, &CMainFrame::OnToggleAnimation)
+    ON_COMMAND(ID_SET_DEFAULT_PATH, &CMainFrame::OnSetDefaultPath)
 END_MESSAGE_MAP()
 
 namespace {
@@ -104,8 +109,25 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs) {
     OSVERSIONINFOW vi = {sizeof vi};
     if (::GetVersionExW(&vi) && vi.dwMajorVersion != 6) ApplySkin(this, &m_wndSkin);
 
-    // The floating drop window is made here once it exists; without it the
-    // frame works as it is.
+    // The floating drop window: topmost, its top-left corner on the frame's
+    // bottom-right corner. A window that cannot be made is done without.
+    m_pDropWnd = new (std::nothrow) SPLASHDLG;
+    if (m_pDropWnd && m_pDropWnd->Create(IDD_DROPWIN, nullptr)) {
+        RECT rc = {}, frame = {};
+        m_pDropWnd->GetWindowRect(&rc);
+        int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+        m_pDropWnd->SetWindowPos(&wndTopMost, rc.left, rc.top, cx, cy, SWP_SHOWWINDOW);
+        GetWindowRect(&frame);
+        m_pDropWnd->MoveWindow(frame.right, frame.bottom, cx, cy, TRUE);
+        m_pDropWnd->ShowWindow(SW_SHOWNORMAL);
+        m_pDropWnd->UpdateWindow();
+        m_pDropWnd->m_hOwner = m_hWnd;
+        m_pDropWnd->MakeLayered();
+        m_pDropWnd->RedrawDropWindow();
+    } else {
+        delete m_pDropWnd;
+        m_pDropWnd = nullptr;
+    }
 
     m_bAnimating = 0;
     return 0;
@@ -191,8 +213,7 @@ LRESULT CMainFrame::OnTaskThreadDone(WPARAM wParam, LPARAM) {
         }
     }
     delete pBatch;
-    // The drop window's animation stops here once the drop window exists.
-    m_bAnimating = 0;
+    if (m_bAnimating) StopAnimation();
     // The exit that waited for the batches; posted, so that the caller of
     // a modal batch whose end this is has returned before windows go.
     if (m_bCloseAfterBatches && m_arrBatches.empty()) PostMessage(WM_CLOSE, 1, 1);
@@ -225,6 +246,84 @@ LRESULT CMainFrame::OnShellChangeNotify(WPARAM wParam, LPARAM lParam) {
         break;
     }
     return 0;
+}
+
+void CMainFrame::StopAnimation() {
+    if (m_pDropWnd) {
+        m_pDropWnd->MakeLayered();
+        m_pDropWnd->RedrawDropWindow();
+    }
+    m_bAnimating = 0;
+}
+
+void CMainFrame::OnToggleAnimation() {
+    if (!m_pDropWnd) return;
+    if (m_bAnimating) {
+        StopAnimation();
+        return;
+    }
+    m_pDropWnd->MakeLayered();
+    m_pDropWnd->m_animate.SendMessage(ACM_OPENW, (WPARAM)AfxGetInstanceHandle(),
+                                      (LPARAM)MAKEINTRESOURCEW(IDR_DROPWIN_AVI));
+    m_bAnimating = 1;
+}
+
+int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM, LPARAM lpData) {
+    if (uMsg == BFFM_INITIALIZED) ::SendMessageW(hWnd, BFFM_SETSELECTIONW, TRUE, lpData);
+    return 0;
+}
+
+void CMainFrame::OnSetDefaultPath() {
+    CString title;
+    title.LoadString(IDS_DEFAULT_DIRECTORY);
+    CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp());
+    CString key = pApp ? pApp->GetDrivePath().Left(2) : CString();
+    key.MakeLower();
+    if (!m_pDropWnd || key.IsEmpty()) return;
+
+    // The browser is rooted at the program's drive, found among the
+    // computer folder's items.
+    IShellFolder* pDesktop = nullptr;
+    if (FAILED(::SHGetDesktopFolder(&pDesktop))) return;
+    LPITEMIDLIST pidlComputer = nullptr, pidlRoot = nullptr;
+    IShellFolder* pComputer = nullptr;
+    IEnumIDList* pEnum = nullptr;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidlComputer)) &&
+        SUCCEEDED(pDesktop->BindToObject(pidlComputer, nullptr, IID_IShellFolder, (void**)&pComputer)) &&
+        // Folders and storage: with the storage flag alone no drive is listed.
+        pComputer->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_STORAGE, &pEnum) == S_OK) {
+        LPITEMIDLIST pidlChild = nullptr;
+        ULONG got = 0;
+        while (!pidlRoot && pEnum->Next(1, &pidlChild, &got) == S_OK && got == 1) {
+            LPITEMIDLIST pidlFull = ConcatItemIdLists(pidlComputer, pidlChild);
+            FreeItemIdList(pidlChild);
+            CString prefix = ItemIdListToPath(pidlFull).Left(2);
+            prefix.MakeLower();
+            if (prefix == key) pidlRoot = pidlFull;
+            else FreeItemIdList(pidlFull);
+        }
+    }
+    if (pidlRoot) {
+        CString initial = m_pDropWnd->GetDefaultDirectory();
+        if (initial.IsEmpty()) initial = key;
+        WCHAR display[MAX_PATH] = {0};
+        BROWSEINFOW bi = {};
+        bi.pidlRoot = pidlRoot;
+        bi.pszDisplayName = display;
+        bi.lpszTitle = title;
+        bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+        bi.lpfn = BrowseFolderCallback;
+        bi.lParam = (LPARAM)(LPCWSTR)initial;
+        if (LPITEMIDLIST pidlChosen = ::SHBrowseForFolderW(&bi)) {
+            if (::SHGetPathFromIDListW(pidlChosen, display)) m_pDropWnd->SaveDefaultDirectory(display);
+            FreeItemIdList(pidlChosen);
+        }
+        FreeItemIdList(pidlRoot);
+    }
+    if (pEnum) pEnum->Release();
+    if (pComputer) pComputer->Release();
+    FreeItemIdList(pidlComputer);
+    pDesktop->Release();
 }
 
 void CMainFrame::OnShowHide() {

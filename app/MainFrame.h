@@ -7,6 +7,7 @@
 #pragma once
 #include "framework/Win.h"
 #include "SkinWin.h"
+#include "SplashDlg.h"
 #include "SystemTray.h"
 #include <vector>
 
@@ -27,9 +28,9 @@ public:
     CSystemTray m_wndTray;
     ULONG m_nShellNotifyId;   // the desktop-wide shell registration; 0 when none
     CSkinWin m_wndSkin;       // the caption's skin; hooked only off version 6
-    // The floating drop window, owned by the frame; null while the program
-    // has none, which every use allows for.
-    CWnd* m_pDropWnd;
+    // The floating drop window, owned by the frame; null when it could not
+    // be made, which every use allows for.
+    SPLASHDLG* m_pDropWnd;
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
     BYTE m_bAnimating;        // the drop window's animation plays
@@ -55,6 +56,10 @@ public:
     afx_msg void OnShowHide();
     afx_msg void OnCloseApp();
     afx_msg void OnChangePassword();
+    afx_msg void OnToggleAnimation();
+    afx_msg void OnSetDefaultPath();
+    // The drop window's clip is stopped and its bitmap shown again.
+    void StopAnimation();
 
 protected:
     // The real exit: the tray icon goes, the quit message is posted and the
@@ -64,6 +69,9 @@ protected:
     class CFileView* GetFileView() const;
     DECLARE_MESSAGE_MAP()
 };
+
+// The folder browser's callback: the initial selection (a path in lpData).
+int CALLBACK BrowseFolderCallback(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData);
 
 // "X:\" for the lowest of the drive bits 0-25 of a volume's unit mask (the
 // letter after Z when none is set).
