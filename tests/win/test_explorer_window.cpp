@@ -11,6 +11,7 @@
 #include "password/PwdDlg.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/MainWindow.h"
 #include "tests/support/win/Watchdog.h"
 #include "views/DocHints.h"
 #include "views/DriveView.h"
@@ -165,21 +166,7 @@ protected:
             ::SetEndOfFile(f);
             ::CloseHandle(f);
         }
-        MakeDir(L"E:\\KIV");
-        CKivPwd store;
-        ::SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(L"E:\\KIV\\KIV.pwd");
-        ASSERT_TRUE(store.CreatePwdFile(L"E:\\KIV\\KIV.pwd", L"abc123"));
-
-        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
-        ::InitCommonControlsEx(&icc);
-        ::OleInitialize(nullptr);
-        theApp.m_strDrivePath = L"E:";
-        theApp.AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc),
-                                                     RUNTIME_CLASS(CMainFrame), RUNTIME_CLASS(CDriveView)));
-        BOOL ok = FALSE;
-        RunWithTimeout(30000, "main run", [&] { ok = theApp.MainRun(); });
-        ASSERT_TRUE(ok);
+        ASSERT_NO_FATAL_FAILURE(OpenMainWindow(theApp, L"E:", [] { return theApp.MainRun(); }));
         ASSERT_TRUE(Frame() != nullptr);
     }
 };

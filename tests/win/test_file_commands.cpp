@@ -12,6 +12,7 @@
 #include "app/ResourceIds.h"
 #include "archive/UnzipFile.h"
 #include "fileops/PathFunctions.h"
+#include "tests/support/win/MainWindow.h"
 #include "tests/support/win/ScreenShot.h"
 #include "tests/win/HandlerTestSupport.h"
 #include "views/DocHints.h"
@@ -273,21 +274,7 @@ protected:
                           L"\\enter", L"\\enter\\aa", L"\\enter\\bb"})
             ::CreateDirectoryW(kRoot + d, nullptr);
         for (LPCWSTR f : {L"a.txt", L"b.doc", L"x.KVF", L"y.kvf", L"a.bkvf"}) WriteAll(kRoot + L"\\menu\\" + f, "m");
-        ::CreateDirectoryW(L"E:\\KIV", nullptr);
-        ::SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(L"E:\\KIV\\KIV.pwd");
-        CKivPwd store;
-        ASSERT_TRUE(store.CreatePwdFile(L"E:\\KIV\\KIV.pwd", L"abc123"));
-
-        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
-        ::InitCommonControlsEx(&icc);
-        ::OleInitialize(nullptr);
-        theApp.m_strDrivePath = L"E:";
-        theApp.AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc),
-                                                     RUNTIME_CLASS(CMainFrame), RUNTIME_CLASS(CDriveView)));
-        BOOL ok = FALSE;
-        RunWithTimeout(30000, "main run", [&] { ok = theApp.MainRun(); });
-        ASSERT_TRUE(ok);
+        ASSERT_NO_FATAL_FAILURE(OpenMainWindow(theApp, L"E:", [] { return theApp.MainRun(); }));
         // Details: one row per item, empty space below the rows.
         Frame()->SendMessage(WM_COMMAND, ID_VIEW_DETAILS);
     }

@@ -12,6 +12,7 @@
 #include "password/KivPwd.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/ScreenShot.h"
+#include "tests/support/win/MainWindow.h"
 #include "tests/support/win/Watchdog.h"
 #include "views/DriveView.h"
 #include "views/FileView.h"
@@ -100,20 +101,7 @@ protected:
         DeleteFolderTree(kFolder);
         ::CreateDirectoryW(kFolder, nullptr);
         WriteAll(kFolder + L"\\file.txt", "f");
-        ::CreateDirectoryW(L"E:\\KIV", nullptr);
-        ::SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(L"E:\\KIV\\KIV.pwd");
-        CKivPwd store;
-        ASSERT_TRUE(store.CreatePwdFile(L"E:\\KIV\\KIV.pwd", L"abc123"));
-        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
-        ::InitCommonControlsEx(&icc);
-        ::OleInitialize(nullptr);
-        theApp.m_strDrivePath = L"E:";
-        theApp.AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc),
-                                                     RUNTIME_CLASS(CMainFrame), RUNTIME_CLASS(CDriveView)));
-        BOOL ok = FALSE;
-        RunWithTimeout(30000, "main run", [&] { ok = theApp.MainRun(); });
-        ASSERT_TRUE(ok);
+        ASSERT_NO_FATAL_FAILURE(OpenMainWindow(theApp, L"E:", [] { return theApp.MainRun(); }));
         ::SetWindowPos(Frame()->m_hWnd, nullptr, 60, 40, 800, 600, SWP_NOZORDER);
         PumpFor(300);
     }

@@ -12,6 +12,7 @@
 #include "fileops/PathFunctions.h"
 #include "password/KivPwd.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win/MainWindow.h"
 #include "tests/support/win/Watchdog.h"
 #include "views/DocHints.h"
 #include "views/DriveView.h"
@@ -122,21 +123,7 @@ protected:
         DeleteFolderTree(kOther);
         for (CString d : {kSh, kSh + L"\\keep", kSh + L"\\mv", kOther, kOther + L"\\o1", kOther + L"\\o1\\deep"})
             ::CreateDirectoryW(d, nullptr);
-        ::CreateDirectoryW(L"E:\\KIV", nullptr);
-        ::SetFileAttributesW(L"E:\\KIV\\KIV.pwd", FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(L"E:\\KIV\\KIV.pwd");
-        CKivPwd store;
-        ASSERT_TRUE(store.CreatePwdFile(L"E:\\KIV\\KIV.pwd", L"abc123"));
-
-        INITCOMMONCONTROLSEX icc = {sizeof icc, 0xFF};
-        ::InitCommonControlsEx(&icc);
-        ::OleInitialize(nullptr);
-        theApp.m_strDrivePath = L"e:";
-        theApp.AddDocTemplate(new CSingleDocTemplate(IDR_MAINFRAME, RUNTIME_CLASS(CKIVDoc),
-                                                     RUNTIME_CLASS(CMainFrame), RUNTIME_CLASS(CDriveView)));
-        BOOL ok = FALSE;
-        RunWithTimeout(30000, "main run", [&] { ok = theApp.MainRun(); });
-        ASSERT_TRUE(ok);
+        ASSERT_NO_FATAL_FAILURE(OpenMainWindow(theApp, L"e:", [] { return theApp.MainRun(); }));
 
         // E:\sh is shown and expanded, E:\other expanded and not shown.
         HTREEITEM hOther = Item(L"other");
