@@ -38,6 +38,10 @@ endif()
 include(cmake/ShellExt.cmake)
 
 set(KIV_RC ${CMAKE_SOURCE_DIR}/res/kiv.rc)
+# The resource script names its pictures and clips; a changed one rebuilds it.
+file(GLOB_RECURSE KIV_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*.rc ${CMAKE_SOURCE_DIR}/res/*.bmp
+     ${CMAKE_SOURCE_DIR}/res/*.avi ${CMAKE_SOURCE_DIR}/res/*.ico)
+set_source_files_properties(${KIV_RC} PROPERTIES OBJECT_DEPENDS "${KIV_RES_FILES}")
 # The shell extension module carried inside the program (and inside the test
 # programs, which write it out as the program does): built first.
 set(KIV_PAYLOAD_RC ${CMAKE_SOURCE_DIR}/res/payload.rc)
