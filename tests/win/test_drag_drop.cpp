@@ -432,11 +432,12 @@ TEST_F(ListDragDropTest, ADragOutOffersDecompressedCopiesInItsDragFolder) {
     for (int i = 0; i < list.GetItemCount(); ++i) list.SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
     CKivDropSource clash;
     std::vector<BYTE> none;
-    Answers clashAnswers;
-    clashAnswers.answerer.Answer(L"KIV", nullptr, IDOK);
+    // The answerer of this test answers the box too.
+    answers.answerer.ClearSeen();
     EXPECT_EQ(FrameApp::List()->BuildDropFiles(clash, none), -1);
-    ASSERT_EQ(clashAnswers.answerer.SeenCount(), 1u);
-    EXPECT_TRUE(clashAnswers.answerer.Seen()[0].HasText(L"Source and KVF file are not allowed to drag at the same time"));
+    ASSERT_EQ(answers.Boxes().size(), 1u);
+    EXPECT_TRUE(answers.Boxes()[0].HasText(L"Source and KVF file are not allowed to drag at the same time"));
+    EXPECT_TRUE(answers.Boxes()[0].caption == L"KIV");
 
     // The drag folder stays after the drag (a target may still copy from it).
     EXPECT_TRUE(Exists(folder));
