@@ -68,20 +68,6 @@ std::vector<CString> ListLabels() {
     return r;
 }
 
-HTREEITEM ChildNamed(HTREEITEM parent, LPCWSTR name) {
-    CTreeCtrl& tree = Tree()->GetTreeCtrl();
-    for (HTREEITEM c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c))
-        if (tree.GetItemText(c) == name) return c;
-    return nullptr;
-}
-
-std::vector<CString> ChildTexts(HTREEITEM parent) {
-    std::vector<CString> r;
-    CTreeCtrl& tree = Tree()->GetTreeCtrl();
-    for (HTREEITEM c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c)) r.push_back(tree.GetItemText(c));
-    return r;
-}
-
 int ChildrenFlag(HTREEITEM h) {
     TVITEMW item = {};
     item.mask = TVIF_CHILDREN;
@@ -98,7 +84,7 @@ void ShowInList(const std::vector<LPCWSTR>& path) {
     CString full = L"E:\\";
     for (LPCWSTR part : path) {
         tree.Expand(h, TVE_EXPAND);
-        h = ChildNamed(h, part);
+        h = TreeChildNamed(h, part);
         ASSERT_TRUE(h != nullptr) << CString(part).ToUtf8();
         full = (full.Right(1) == L"\\" ? full : full + L"\\") + part;
     }
@@ -211,18 +197,18 @@ TEST_F(ExplorerWindowTest, TreeListsSortedFoldersOnDemand) {
     CTreeCtrl& tree = Tree()->GetTreeCtrl();
     HTREEITEM root = tree.GetRootItem();
     tree.Expand(root, TVE_EXPAND);
-    HTREEITEM h = ChildNamed(root, L"tree");
+    HTREEITEM h = TreeChildNamed(root, L"tree");
     ASSERT_TRUE(h);
-    EXPECT_TRUE(ChildNamed(root, L"top.txt") == nullptr);  // folders only
+    EXPECT_TRUE(TreeChildNamed(root, L"top.txt") == nullptr);  // folders only
     EXPECT_EQ(ChildrenFlag(h), 1);
     EXPECT_TRUE(tree.GetChildItem(h) == nullptr);  // filled only when expanded
 
     tree.Expand(h, TVE_EXPAND);
-    EXPECT_EQ(ChildTexts(h), (std::vector<CString>{L"a", L"b", L"c"}));
+    EXPECT_EQ(TreeChildTexts(h), (std::vector<CString>{L"a", L"b", L"c"}));
     // The expand button follows the shell's has-sub-folders answer (Wine
     // gives it for every folder, so the mapping is what is checked here).
     for (LPCWSTR name : {L"a", L"c"}) {
-        HTREEITEM c = ChildNamed(h, name);
+        HTREEITEM c = TreeChildNamed(h, name);
         CFileItem* rec = Tree()->GetItemRecord(c);
         ASSERT_TRUE(rec && rec->m_bLoaded);
         EXPECT_EQ(ChildrenFlag(c), rec->m_bHasSubFolders ? 1 : 0) << CString(name).ToUtf8();
@@ -235,7 +221,7 @@ TEST_F(ExplorerWindowTest, TreeListsSortedFoldersOnDemand) {
     EXPECT_FALSE(tree.GetItemState(h, TVIS_EXPANDED) & TVIS_EXPANDED);
     EXPECT_TRUE(tree.GetChildItem(h) == nullptr);
     tree.Expand(h, TVE_EXPAND);
-    EXPECT_EQ(ChildTexts(h), (std::vector<CString>{L"a", L"ab", L"b", L"c"}));
+    EXPECT_EQ(TreeChildTexts(h), (std::vector<CString>{L"a", L"ab", L"b", L"c"}));
     ::RemoveDirectoryW(L"E:\\tree\\ab");
 }
 
@@ -246,10 +232,10 @@ TEST_F(ExplorerWindowTest, SelectionShowsFolderAfterDelayOnce) {
 
     // Five quick selection changes: one show-folder hint, for the last one.
     CTreeCtrl& tree = Tree()->GetTreeCtrl();
-    HTREEITEM h = ChildNamed(tree.GetRootItem(), L"tree");
+    HTREEITEM h = TreeChildNamed(tree.GetRootItem(), L"tree");
     tree.Expand(h, TVE_EXPAND);
     SentSpy spy;
-    for (LPCWSTR name : {L"a", L"b", L"c", L"a", L"b"}) tree.SelectItem(ChildNamed(h, name));
+    for (LPCWSTR name : {L"a", L"b", L"c", L"a", L"b"}) tree.SelectItem(TreeChildNamed(h, name));
     PumpFor(1000);
     EXPECT_EQ(spy.Count(Frame()->m_hWnd, WM_SETTEXT), 1);
     EXPECT_TRUE(Title() == L"E:\\tree\\b");

@@ -75,19 +75,6 @@ std::vector<CString> SelectedLabels() {
     return r;
 }
 
-HTREEITEM ChildNamed(HTREEITEM parent, LPCWSTR name) {
-    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
-        if (TreeCtrl().GetItemText(c) == name) return c;
-    return nullptr;
-}
-
-std::vector<CString> ChildTexts(HTREEITEM parent) {
-    std::vector<CString> r;
-    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
-        r.push_back(TreeCtrl().GetItemText(c));
-    return r;
-}
-
 // The tree item of E:\cmd\<part> (E:\cmd itself for ""), expanded on the
 // way and itself.
 HTREEITEM TreeItem(LPCWSTR part) {
@@ -96,7 +83,7 @@ HTREEITEM TreeItem(LPCWSTR part) {
     if (*part) names.push_back(part);
     for (LPCWSTR name : names) {
         TreeCtrl().Expand(h, TVE_EXPAND);
-        h = ChildNamed(h, name);
+        h = TreeChildNamed(h, name);
         if (!h) return nullptr;
     }
     TreeCtrl().Expand(h, TVE_EXPAND);
@@ -578,14 +565,14 @@ TEST_F(FileCommandsTest, RenameWithF2EnterAndEsc) {
 TEST_F(FileCommandsTest, RenamedFolderIsRenamedInTheTree) {
     ASSERT_NO_FATAL_FAILURE(ShowInList(L"ren"));
     HTREEITEM hRen = TreeItem(L"ren");
-    ASSERT_TRUE(ChildNamed(hRen, L"dirA"));
+    ASSERT_TRUE(TreeChildNamed(hRen, L"dirA"));
     HWND hEdit = RenameWithF2(L"dirA");
     ASSERT_TRUE(hEdit);
     Type(hEdit, L"dirB");
     ASSERT_TRUE(EndEdit(hEdit, VK_RETURN));
     EXPECT_TRUE(Exists(kRoot + L"\\ren\\dirB"));
-    EXPECT_TRUE(ChildNamed(hRen, L"dirA") == nullptr);
-    HTREEITEM hB = ChildNamed(hRen, L"dirB");
+    EXPECT_TRUE(TreeChildNamed(hRen, L"dirA") == nullptr);
+    HTREEITEM hB = TreeChildNamed(hRen, L"dirB");
     ASSERT_TRUE(hB);
     EXPECT_TRUE(Tree()->GetItemRecord(hB)->GetPath().CompareNoCase(kRoot + L"\\ren\\dirB") == 0);
 }
@@ -612,7 +599,7 @@ TEST_F(FileCommandsTest, NewFolderNumbersItsNamesAndOpensTheEdit) {
     }
     PumpFor(300);
     std::vector<CString> want = {L"existing", L"New Folder", L"New Folder (2)", L"New Folder (3)"};
-    EXPECT_EQ(ChildTexts(hNf), want);
+    EXPECT_EQ(TreeChildTexts(hNf), want);
     want.push_back(L"New Folder (1)");
     std::sort(want.begin(), want.end());
     EXPECT_EQ(ListLabels(), want);

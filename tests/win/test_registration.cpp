@@ -9,6 +9,7 @@
 #include "app/ShellExecPath.h"
 #include "fileops/PathFunctions.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win/ShellList.h"
 #include "views/DriveView.h"
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -38,39 +39,6 @@ bool KeyExists(LPCWSTR key) {
     return true;
 }
 
-// The list as the shell extension writes it.
-std::vector<WORD> MakeList(const std::vector<CString>& paths) {
-    std::vector<WORD> u(6, 0);
-    for (const CString& p : paths) {
-        u.push_back((WORD)(p.GetLength() & 0xFF));
-        u.push_back((WORD)(p.GetLength() >> 8));
-        for (int i = 0; i < p.GetLength(); ++i) u.push_back(p[i]);
-    }
-    u.push_back(0);
-    size_t v = u.size();
-    u[0] = (WORD)(v & 0xFFFF);
-    u[1] = (WORD)((v >> 8) & 0xFFFF);
-    u[2] = (WORD)((v >> 16) & 0xFFFF);
-    u[3] = (WORD)((v >> 24) & 0xFFFF);
-    u[4] = (WORD)(paths.size() & 0xFF);
-    u[5] = (WORD)(paths.size() >> 8);
-    u.push_back(0);  // the writer leaves a spare unit
-    return u;
-}
-
-void PutOnClipboard(const std::vector<WORD>& u) {
-    UINT fmt = RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT");
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    if (!u.empty()) {
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, u.size() * sizeof(WORD));
-        memcpy(GlobalLock(h), u.data(), u.size() * sizeof(WORD));
-        GlobalUnlock(h);
-        SetClipboardData(fmt, h);
-    }
-    CloseClipboard();
-}
-
 CString LongPath(int n) {
     CString p = L"E:\\";
     while (p.GetLength() < n) p += L"a";
@@ -87,7 +55,7 @@ TEST(ShellListTest, ReadsWhatTheExtensionWritesAndRefusesForgedBlocks) {
         paths.push_back(p);
     }
     paths.push_back(LongPath(256));
-    PutOnClipboard(MakeList(paths));
+    ASSERT_TRUE(PutShellListBlock(MakeShellList(paths)));
     theApp.ReadShellList(SHELL_LIST_COMPRESS);
     ASSERT_EQ(theApp.m_nShellCount, 256u);
     for (UINT i = 0; i < 256; ++i) {
@@ -98,7 +66,7 @@ TEST(ShellListTest, ReadsWhatTheExtensionWritesAndRefusesForgedBlocks) {
 
     // Uncompress: the target is the path without ".kvf"; the list is read
     // as it is (the command skips what is not an archive).
-    std::vector<WORD> u = MakeList({L"E:\\a.KVF", L"E:\\b.txt"});
+    std::vector<WORD> u = MakeShellList({L"E:\\a.KVF", L"E:\\b.txt"});
     EXPECT_TRUE(theApp.ParseShellList(u.data(), u.size(), SHELL_LIST_UNCOMPRESS));
     ASSERT_EQ(theApp.m_nShellCount, 2u);
     EXPECT_TRUE(CString(theApp.m_ppShellTargets[0]) == L"E:\\a");
@@ -108,7 +76,7 @@ TEST(ShellListTest, ReadsWhatTheExtensionWritesAndRefusesForgedBlocks) {
         const char* what;
         std::vector<WORD> block;
     };
-    std::vector<WORD> good = MakeList({L"E:\\one.txt", L"E:\\two.txt"});
+    std::vector<WORD> good = MakeShellList({L"E:\\one.txt", L"E:\\two.txt"});
     std::vector<Case> forged;
     {
         std::vector<WORD> b = good;
@@ -121,20 +89,20 @@ TEST(ShellListTest, ReadsWhatTheExtensionWritesAndRefusesForgedBlocks) {
         b[4] = 0x7F;
         b[5] = 0x7F;
         forged.push_back({"huge count", b});
-        b = MakeList({L"E:\\one.txt"});
+        b = MakeShellList({L"E:\\one.txt"});
         b[6] = 0;
         forged.push_back({"length 0", b});
-        b = MakeList({L"E:\\one.txt"});
+        b = MakeShellList({L"E:\\one.txt"});
         b[6] = 0xFF;
         b[7] = 0x0F;
         forged.push_back({"length past the block", b});
-        b = MakeList({LongPath(521)});
+        b = MakeShellList({LongPath(521)});
         forged.push_back({"length above 520", b});
-        b = MakeList({L"one.txt"});
+        b = MakeShellList({L"one.txt"});
         forged.push_back({"relative path", b});
-        b = MakeList({L"E:"});
+        b = MakeShellList({L"E:"});
         forged.push_back({"too short for a path", b});
-        b = MakeList({L"E:\\ab"});
+        b = MakeShellList({L"E:\\ab"});
         b[8 + 3] = 0;
         forged.push_back({"a zero inside a path", b});
         forged.push_back({"fewer than six units", std::vector<WORD>{1, 0, 0, 0, 1}});
@@ -146,7 +114,7 @@ TEST(ShellListTest, ReadsWhatTheExtensionWritesAndRefusesForgedBlocks) {
     }
 
     // An empty clipboard gives an empty list.
-    PutOnClipboard({});
+    ASSERT_TRUE(PutShellListBlock({}));
     theApp.ReadShellList(SHELL_LIST_COMPRESS);
     EXPECT_EQ(theApp.m_nShellCount, 0u);
 }
@@ -175,7 +143,9 @@ TEST(ShellExecPathTest, OnlyATerminatedFolderOfUsableLengthIsTaken) {
         RegCloseKey(h);
         CString folder = L"unchanged";
         EXPECT_EQ(TestApp::ReadShellExecPath(folder) != FALSE, c.ok) << c.what;
-        if (c.ok) EXPECT_TRUE(folder == CString(c.data.c_str())) << c.what;
+        if (c.ok) {
+            EXPECT_TRUE(folder == CString(c.data.c_str())) << c.what;
+        }
     }
     DeleteShellExecPath();
     CString folder;

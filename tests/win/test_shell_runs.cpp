@@ -9,6 +9,7 @@
 #include "password/PwdDlg.h"
 #include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/RemoteWindow.h"
+#include "tests/support/win/ShellList.h"
 #include "tests/win/HandlerTestSupport.h"
 #include <shlwapi.h>
 
@@ -42,43 +43,6 @@ void ClearRegistrations() {
     SHDeleteKeyW(HKEY_CLASSES_ROOT, kClsidKey);
     SHDeleteKeyW(HKEY_CLASSES_ROOT, kMenuKey);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApproved, kClsid);
-}
-
-// The clipboard list as the shell extension writes it.
-void PutList(const std::vector<CString>& paths) {
-    std::vector<WORD> u(6, 0);
-    for (const CString& p : paths) {
-        u.push_back((WORD)(p.GetLength() & 0xFF));
-        u.push_back((WORD)(p.GetLength() >> 8));
-        for (int i = 0; i < p.GetLength(); ++i) u.push_back(p[i]);
-    }
-    u.push_back(0);
-    size_t v = u.size();
-    for (int i = 0; i < 4; ++i) u[i] = (WORD)((v >> (8 * i)) & 0xFFFF);
-    u[4] = (WORD)(paths.size() & 0xFF);
-    u[5] = (WORD)(paths.size() >> 8);
-    u.push_back(0);
-    UINT fmt = RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT");
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, u.size() * 2);
-    memcpy(GlobalLock(h), u.data(), u.size() * 2);
-    GlobalUnlock(h);
-    SetClipboardData(fmt, h);
-    CloseClipboard();
-}
-
-void PutBlock(const std::vector<WORD>& u) {
-    UINT fmt = RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT");
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    if (!u.empty()) {
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, u.size() * 2);
-        memcpy(GlobalLock(h), u.data(), u.size() * 2);
-        GlobalUnlock(h);
-        SetClipboardData(fmt, h);
-    }
-    CloseClipboard();
 }
 
 // Removes a folder tree whose paths may pass 260 characters.
@@ -236,7 +200,7 @@ TEST_P(ShellRunsTest, CompressAndUncompressTheClipboardList) {
     std::vector<std::vector<WORD>> forged = {
         {}, {12, 0, 0, 0, 9, 0, 3, 0, 'E', ':', '\\', 0}, {12, 0, 0, 0, 1, 0, 0, 0, 'E', 0, 0, 0}};
     for (auto& block : forged) {
-        PutBlock(block);
+        ASSERT_TRUE(PutShellListBlock(block));
         EXPECT_EQ(RunInstalled(L"compress"), 0);
         EXPECT_EQ(Tree(dir), before);
     }
@@ -246,7 +210,7 @@ TEST_P(ShellRunsTest, CompressAndUncompressTheClipboardList) {
     answerer.Ignore(L"Compressing...");
     answerer.Ignore(L"Decompressing...");
     answerer.Answer(nullptr, nullptr, IDCANCEL);
-    PutList(paths);
+    ASSERT_TRUE(PutShellListBlock(MakeShellList(paths)));
     EXPECT_EQ(RunInstalled(L"compress"), 0);
     std::vector<CString> archives;
     for (const CString& p : paths) {
@@ -262,7 +226,7 @@ TEST_P(ShellRunsTest, CompressAndUncompressTheClipboardList) {
     // A plain file in the list is not decompressed.
     PutFile(dir + L"\\plain.txt", "plain");
     archives.push_back(dir + L"\\plain.txt");
-    PutList(archives);
+    ASSERT_TRUE(PutShellListBlock(MakeShellList(archives)));
     EXPECT_EQ(RunInstalled(L"uncompress"), 0);
     for (size_t i = 0; i < paths.size(); ++i) {
         Facts f = FactsOf(paths[i]);

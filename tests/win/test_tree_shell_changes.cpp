@@ -52,23 +52,10 @@ bool Listed(LPCWSTR label) {
     return false;
 }
 
-HTREEITEM ChildNamed(HTREEITEM parent, LPCWSTR name) {
-    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
-        if (TreeCtrl().GetItemText(c) == name) return c;
-    return nullptr;
-}
-
-std::vector<CString> ChildTexts(HTREEITEM parent) {
-    std::vector<CString> r;
-    for (HTREEITEM c = TreeCtrl().GetChildItem(parent); c; c = TreeCtrl().GetNextSiblingItem(c))
-        r.push_back(TreeCtrl().GetItemText(c));
-    return r;
-}
-
 HTREEITEM Item(LPCWSTR name) {
     HTREEITEM root = TreeCtrl().GetRootItem();
     TreeCtrl().Expand(root, TVE_EXPAND);
-    return ChildNamed(root, name);
+    return TreeChildNamed(root, name);
 }
 
 CString RecordPath(HTREEITEM h) {
@@ -149,7 +136,7 @@ TEST_F(TreeShellChangesTest, FindsItemsByPathWithoutLetterCase) {
         LPCWSTR path;
         HTREEITEM want;
     } cases[] = {
-        {L"E:", root}, {L"e:", root}, {L"E:\\SH", Item(L"sh")}, {L"e:\\other\\O1", ChildNamed(Item(L"other"), L"o1")},
+        {L"E:", root}, {L"e:", root}, {L"E:\\SH", Item(L"sh")}, {L"e:\\other\\O1", TreeChildNamed(Item(L"other"), L"o1")},
         {L"E:\\sh\\", nullptr},           // a trailing backslash names nothing
         {L"E:\\other\\o1\\deep", nullptr},  // below a collapsed folder
         {L"F:", nullptr},
@@ -217,7 +204,7 @@ TEST_F(TreeShellChangesTest, ChangesInTheShownFolderReachTheList) {
     for (const Step& s : steps) {
         s.act();
         EXPECT_EQ(spy.Take(), s.hints) << s.what;
-        EXPECT_EQ(ChildTexts(hSh), s.tree) << s.what;
+        EXPECT_EQ(TreeChildTexts(hSh), s.tree) << s.what;
         for (LPCWSTR l : s.listed) EXPECT_TRUE(Listed(l)) << s.what << " " << CString(l).ToUtf8();
         for (LPCWSTR l : s.unlisted) EXPECT_FALSE(Listed(l)) << s.what << " " << CString(l).ToUtf8();
     }
@@ -226,12 +213,12 @@ TEST_F(TreeShellChangesTest, ChangesInTheShownFolderReachTheList) {
     Notify(SHCNE_MKDIR, kSh + L"\\r1");
     ::MoveFileW(kSh + L"\\r1", kSh + L"\\r2");
     Notify(SHCNE_RENAMEFOLDER, kSh + L"\\r1", kSh + L"\\r2");
-    EXPECT_TRUE(RecordPath(ChildNamed(hSh, L"r2")).CompareNoCase(kSh + L"\\r2") == 0);
+    EXPECT_TRUE(RecordPath(TreeChildNamed(hSh, L"r2")).CompareNoCase(kSh + L"\\r2") == 0);
 }
 
 TEST_F(TreeShellChangesTest, ChangesElsewhereKeepTheTreeAndSendNoHints) {
     HTREEITEM hOther = Item(L"other");
-    HTREEITEM hO1 = ChildNamed(hOther, L"o1");
+    HTREEITEM hO1 = TreeChildNamed(hOther, L"o1");
     ASSERT_TRUE(hO1);
     ScopedSpy spy;
     WriteAll(kOther + L"\\g.txt", "g");
@@ -240,13 +227,13 @@ TEST_F(TreeShellChangesTest, ChangesElsewhereKeepTheTreeAndSendNoHints) {
 
     ::CreateDirectoryW(kOther + L"\\o2", nullptr);
     Notify(SHCNE_MKDIR, kOther + L"\\o2");
-    EXPECT_EQ(ChildTexts(hOther), (std::vector<CString>{L"o1", L"o2"}));
+    EXPECT_EQ(TreeChildTexts(hOther), (std::vector<CString>{L"o1", L"o2"}));
     ::MoveFileW(kOther + L"\\o2", kOther + L"\\o3");
     Notify(SHCNE_RENAMEFOLDER, kOther + L"\\o2", kOther + L"\\o3");
-    EXPECT_EQ(ChildTexts(hOther), (std::vector<CString>{L"o1", L"o3"}));
+    EXPECT_EQ(TreeChildTexts(hOther), (std::vector<CString>{L"o1", L"o3"}));
     ::RemoveDirectoryW(kOther + L"\\o3");
     Notify(SHCNE_RMDIR, kOther + L"\\o3");
-    EXPECT_EQ(ChildTexts(hOther), (std::vector<CString>{L"o1"}));
+    EXPECT_EQ(TreeChildTexts(hOther), (std::vector<CString>{L"o1"}));
     EXPECT_TRUE(spy.Take().empty());
     EXPECT_FALSE(Listed(L"g.txt"));
 
@@ -282,8 +269,8 @@ TEST_F(TreeShellChangesTest, AMoveToAnotherFolderIsARemovalAndAnAddition) {
     ASSERT_TRUE(::MoveFileW(kSh + L"\\mv", kOther + L"\\mv"));
     Notify(SHCNE_RENAMEFOLDER, kSh + L"\\mv", kOther + L"\\mv");
     EXPECT_EQ(spy.Take(), (Hints{{HINT_ITEM_DELETED, L"mv"}}));
-    EXPECT_TRUE(ChildNamed(hSh, L"mv") == nullptr);
-    HTREEITEM hMoved = ChildNamed(hOther, L"mv");
+    EXPECT_TRUE(TreeChildNamed(hSh, L"mv") == nullptr);
+    HTREEITEM hMoved = TreeChildNamed(hOther, L"mv");
     ASSERT_TRUE(hMoved);
     EXPECT_TRUE(RecordPath(hMoved).CompareNoCase(kOther + L"\\mv") == 0);
     EXPECT_FALSE(Listed(L"mv"));
@@ -301,9 +288,9 @@ TEST_F(TreeShellChangesTest, TheListsSubFolderMessageRenamesAndAdds) {
     ASSERT_TRUE(::MoveFileW(kSh + L"\\keep", kSh + L"\\kept"));
     CString newName = L"kept", oldName = L"keep";
     EXPECT_EQ(Frame()->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&newName, (LPARAM)&oldName), 0);
-    HTREEITEM hKept = ChildNamed(hSh, L"kept");
+    HTREEITEM hKept = TreeChildNamed(hSh, L"kept");
     ASSERT_TRUE(hKept);
-    EXPECT_TRUE(ChildNamed(hSh, L"keep") == nullptr);
+    EXPECT_TRUE(TreeChildNamed(hSh, L"keep") == nullptr);
     EXPECT_TRUE(RecordPath(hKept).CompareNoCase(kSh + L"\\kept") == 0);
 
     ::CreateDirectoryW(kSh + L"\\fresh", nullptr);
@@ -311,7 +298,7 @@ TEST_F(TreeShellChangesTest, TheListsSubFolderMessageRenamesAndAdds) {
     Frame()->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&fresh, 0);
     // The shell's own report of the same folder comes later: still once.
     Notify(SHCNE_MKDIR, kSh + L"\\fresh");
-    auto texts = ChildTexts(hSh);
+    auto texts = TreeChildTexts(hSh);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), CString(L"fresh")), 1);
 }
 

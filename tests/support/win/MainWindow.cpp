@@ -26,3 +26,22 @@ void OpenMainWindow(CKIVApp& app, const CString& strDrivePath, const std::functi
     ASSERT_TRUE(ok);
     ASSERT_TRUE(app.m_pMainWnd != nullptr);
 }
+
+CTreeCtrl& MainTree() {
+    auto* pFrame = static_cast<CMainFrame*>(AfxGetApp()->m_pMainWnd);
+    return static_cast<CDriveView*>(pFrame->m_wndSplitter.GetPane(0, 0))->GetTreeCtrl();
+}
+
+HTREEITEM TreeChildNamed(HTREEITEM parent, LPCWSTR name) {
+    CTreeCtrl& tree = MainTree();
+    for (HTREEITEM c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c))
+        if (tree.GetItemText(c) == name) return c;
+    return nullptr;
+}
+
+std::vector<CString> TreeChildTexts(HTREEITEM parent) {
+    CTreeCtrl& tree = MainTree();
+    std::vector<CString> r;
+    for (HTREEITEM c = tree.GetChildItem(parent); c; c = tree.GetNextSiblingItem(c)) r.push_back(tree.GetItemText(c));
+    return r;
+}
