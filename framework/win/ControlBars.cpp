@@ -236,13 +236,11 @@ void CStatusBar::OnUpdateCmdUI(CFrameWnd* pTarget, BOOL) {
 }
 
 int CStatusBar::CalcHeight() const {
-    RECT r = {};
     HDC dc = ::GetDC(m_hWnd);
     HGDIOBJ old = ::SelectObject(dc, (HGDIOBJ)SendMessage(WM_GETFONT));
     TEXTMETRICW tm = {};
     ::GetTextMetricsW(dc, &tm);
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
-    (void)r;
     return tm.tmHeight + 8;
 }

@@ -46,9 +46,6 @@ public:
 
     DWORD m_dwStyle;
     DWORD m_dwDockStyle;
-
-protected:
-    BOOL m_bAutoDelete = FALSE;
 };
 
 class CToolBar : public CControlBar {
