@@ -189,7 +189,7 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
 
 int CFileTask::DoCompressDir(CString strSrc, CString strDst) {
     return GuardHandler(TASK_COMPRESS, strSrc, [&] {
-        return MirrorFolder(*this, strSrc, strDst, &CFileTask::DoCompressDir, &CFileTask::DoCompressFile, FALSE);
+        return MirrorFolder(*this, TASK_COMPRESS, strSrc, strDst, &CFileTask::DoCompressDir, &CFileTask::DoCompressFile);
     });
 }
 

@@ -1,5 +1,6 @@
 // The copy and delete handlers of CFileTask.
 #include "fileops/HandlerSupport.h"
+#include "fileops/PathFunctions.h"
 #include "fileops/ProgressDlg.h"
 #include "fileops/TaskMessage.h"
 #include "framework/Win.h"
@@ -71,7 +72,7 @@ int CFileTask::DoCopyFile(CString strSrc, CString strDst) {
 
 int CFileTask::DoCopyDir(CString strSrc, CString strDst) {
     return GuardHandler(TASK_COPY, strSrc, [&] {
-        return MirrorFolder(*this, strSrc, strDst, &CFileTask::DoCopyDir, &CFileTask::DoCopyFile, TRUE);
+        return MirrorFolder(*this, TASK_COPY, strSrc, strDst, &CFileTask::DoCopyDir, &CFileTask::DoCopyFile);
     });
 }
 
@@ -107,6 +108,16 @@ int CFileTask::DoDeleteFile(CString strSrc, CString strDst) {
 
 int CFileTask::DoDeleteDir(CString strSrc, CString strDst) {
     return GuardHandler(TASK_DELETE, strSrc, [&]() -> int {
+        // A link goes itself; what it points to is not in the folder that
+        // is deleted, and is never listed or touched.
+        if (IsFolderLink(GetFileAttributesW(strSrc))) {
+            if (!RemoveLink(strSrc)) {
+                ShowTaskError(TaskString(1002) + strSrc + TaskString(129), TaskString(115));
+                return TASK_ERROR;
+            }
+            SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHW, (LPCWSTR)strSrc, nullptr);
+            return TASK_OK;
+        }
         std::vector<FolderEntry> entries;
         if (ListFolder(strSrc, entries) || GetFileAttributesW(strSrc) != INVALID_FILE_ATTRIBUTES) {
             // A child that failed has shown its message; the others still go.

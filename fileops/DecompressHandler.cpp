@@ -176,7 +176,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
 
 int CFileTask::DoDecompressDir(CString strSrc, CString strDst) {
     return GuardHandler(TASK_DECOMPRESS, strSrc, [&] {
-        return MirrorFolder(*this, strSrc, strDst, &CFileTask::DoDecompressDir, &CFileTask::DoDecompressFile, FALSE);
+        return MirrorFolder(*this, TASK_DECOMPRESS, strSrc, strDst, &CFileTask::DoDecompressDir, &CFileTask::DoDecompressFile);
     });
 }
 

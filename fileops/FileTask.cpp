@@ -1,4 +1,5 @@
 #include "fileops/FileTask.h"
+#include "fileops/PathFunctions.h"
 #include "fileops/TaskMessage.h"
 #include "framework/Win.h"
 #include <shlobj.h>
@@ -25,7 +26,9 @@ ULONGLONG CFileTask::GetSize() {
     CFileFind finder;
     if (finder.FindFile(m_strSrc)) {
         finder.FindNextFile();
-        if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
+        if (IsFolderLink(finder.GetAttributes()))
+            nSize = 0;
+        else if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
             nSize = GetDirSize(finder.GetFilePath() + L"\\*.*");
         else
             nSize = finder.GetLength();
@@ -41,7 +44,8 @@ ULONGLONG CFileTask::GetDirSize(CString strPattern) {
     BOOL bMore = finder.FindFile(strPattern);
     while (bMore) {
         bMore = finder.FindNextFile();
-        if (finder.IsDots()) continue;
+        // What a link shows lies elsewhere (or above: a loop).
+        if (finder.IsDots() || IsFolderLink(finder.GetAttributes())) continue;
         if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY))
             nTotal += GetDirSize(finder.GetFilePath() + L"\\*.*");
         else
@@ -70,11 +74,18 @@ int CFileTask::Execute() {
     BOOL bFolder = finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY);
     finder.Close();
 
+    m_bLinkSkipped = FALSE;
+    int nResult;
     if (bFolder) {
         m_dwFlags |= TF_MULTIPLE;
-        return (this->*pfnDir)(m_strSrc, m_strDst);
+        nResult = (this->*pfnDir)(m_strSrc, m_strDst);
+    } else {
+        nResult = (this->*pfnFile)(m_strSrc, m_strDst);
     }
-    return (this->*pfnFile)(m_strSrc, m_strDst);
+    // A tree done without the links it held is not all done: whoever acts
+    // on a success (removing the source) must not act on it.
+    if (nResult == TASK_OK && m_bLinkSkipped) nResult = TASK_SKIPPED;
+    return nResult;
 }
 
 BOOL ResetFileAttributes(CString strPath, DWORD op, BOOL bDelete) {

@@ -51,10 +51,12 @@ public:
     virtual ~CFileTask() {}
 
     // Total bytes of the source (file length, or the sum over a folder
-    // tree); measured on first use, and again while it is 0.
+    // tree; 0 for a link to a folder); measured on first use, and again
+    // while it is 0.
     ULONGLONG GetSize();
     // Total length of all files under a pattern of the form folder + "\*.*",
-    // recursively.
+    // recursively; a link to a folder counts nothing, as the walks leave
+    // it out.
     static ULONGLONG GetDirSize(CString strPattern);
     // Runs the task: the folder or file handler of its type. An unknown type
     // or a source that no longer exists gives TASK_ERROR with no message.
@@ -79,6 +81,9 @@ public:
     TaskProgressProc m_pfnProgress;
     void* m_pContext;  // the owning batch, handed back to m_pfnProgress
     CString m_strPassword;  // the password the compress handler used
+    // A copy, compress or decompress walk left out a link to a folder: the
+    // task then ends as TASK_SKIPPED, not as a success. Cleared by Execute.
+    BOOL m_bLinkSkipped = FALSE;
 };
 
 // Clears the read-only, hidden and system attributes of an existing file

@@ -1,4 +1,5 @@
 #include "fileops/HandlerSupport.h"
+#include "fileops/PathFunctions.h"
 #include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
@@ -7,6 +8,11 @@
 #include <shlobj.h>
 
 namespace {
+
+// Shown after string 1000 + op + the path of a link that a walk left out.
+const UINT IDS_LINK_SKIPPED = 191;
+
+std::atomic<ListFolderProbe> g_pfnListFolderProbe{nullptr};
 
 std::atomic<ULONGLONG> g_nPauses{0};
 std::atomic<LONGLONG> g_nPauseTicks{0};
@@ -78,18 +84,29 @@ BOOL IsTaskCancelled(const CFileTask& task) {
     return pBatch && pBatch->m_bCancel;
 }
 
+void SetListFolderProbe(ListFolderProbe pfnProbe) { g_pfnListFolderProbe = pfnProbe; }
+
 BOOL ListFolder(const CString& strFolder, std::vector<FolderEntry>& entries) {
     entries.clear();
+    if (g_pfnListFolderProbe && !g_pfnListFolderProbe(strFolder)) return FALSE;
     CFileFind finder;
     BOOL bMore = finder.FindFile(strFolder + L"\\*.*");
-    if (!bMore) return FALSE;
+    if (!bMore) {
+        // A drive root has no "." entry: an empty one matches nothing.
+        return GetLastError() == ERROR_FILE_NOT_FOUND && GetFileAttributesW(strFolder) != INVALID_FILE_ATTRIBUTES;
+    }
+    DWORD dwEnd = ERROR_NO_MORE_FILES;
     while (bMore) {
         bMore = finder.FindNextFile();
+        if (!bMore) dwEnd = GetLastError();
         if (finder.IsDots()) continue;
         entries.push_back(FolderEntry{finder.GetFileName(), finder.IsDirectory()});
     }
     finder.Close();
-    return TRUE;
+    if (dwEnd == ERROR_NO_MORE_FILES) return TRUE;
+    entries.clear();
+    SetLastError(dwEnd);
+    return FALSE;
 }
 
 CString FullPath(const CString& strPath) {
@@ -237,13 +254,25 @@ int HandlerFailure(DWORD op, const CString& strName) {
     return TASK_ERROR;
 }
 
-int MirrorFolder(CFileTask& task, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
-                 TaskHandler pfnFile, BOOL bReportCreate) {
+int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
+                 TaskHandler pfnFile) {
+    // What a link shows belongs to another place: it is neither written
+    // into the target nor counted as done, so its source is never removed
+    // as finished (the task reports the skip).
+    if (IsFolderLink(GetFileAttributesW(strSrc))) {
+        ShowTaskError(TaskString(1000 + op) + strSrc + TaskString(IDS_LINK_SKIPPED), TaskCaption(op));
+        task.m_bLinkSkipped = TRUE;
+        return TASK_OK;
+    }
+
     // Listed before anything is written: a folder worked on in place does
     // not meet its new files again, and a target inside the source is not
-    // walked into.
+    // walked into. A folder that cannot be read is not done.
     std::vector<FolderEntry> entries;
-    ListFolder(strSrc, entries);
+    if (!ListFolder(strSrc, entries)) {
+        ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskCaption(op));
+        return TASK_ERROR;
+    }
 
     BOOL bReadOnly = FALSE;
     if (FindExisting(strDst, bReadOnly)) {
@@ -251,8 +280,8 @@ int MirrorFolder(CFileTask& task, const CString& strSrc, const CString& strDst, 
             int nAnswer = AskMergeFolder(task, strDst);
             if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
         }
-    } else if (!CreateDirectoryW(strDst, nullptr) && bReportCreate) {
-        ShowTaskError(FailureText(TASK_COPY, strSrc, GetLastError()), TaskString(114));
+    } else if (!CreateDirectoryW(strDst, nullptr)) {
+        ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskString(114));
         return TASK_ERROR;
     }
 

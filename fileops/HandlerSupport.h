@@ -44,19 +44,29 @@ struct FolderEntry {
 };
 // The whole listing of strFolder + "\*.*", taken before the caller changes
 // anything in the folder, so what a pass creates there is not met again.
-// FALSE when the listing cannot be opened at all.
+// FALSE, with the system's error, when the folder cannot be listed (or
+// not to its end): an unread folder is never taken for an empty one.
 BOOL ListFolder(const CString& strFolder, std::vector<FolderEntry>& entries);
+// A listing that fails on purpose, for the tests: while a probe is set,
+// ListFolder asks it first, and a FALSE from it fails that listing with the
+// error the probe set. Null unless a test sets one.
+typedef BOOL (*ListFolderProbe)(const CString& strFolder);
+void SetListFolderProbe(ListFolderProbe pfnProbe);
 
-// The folder walk of copy, compress and decompress: an existing target
-// folder is merged into after the folder confirmation (when the flags ask
-// for it), a missing one is created; then every entry of a listing taken
-// before anything is written goes to pfnDir or pfnFile with the mirrored
-// target path, and the first result that is not TASK_OK ends the walk.
-// Only the copy reports a target folder it cannot create (bReportCreate,
-// caption 114); compress and decompress let the children fail instead.
+// The folder walk of copy, compress and decompress (op names the
+// operation for the messages): a source folder that is a link is skipped
+// with a message naming it (the task then counts as skipped, see
+// CFileTask::m_bLinkSkipped), and nothing of what it points to is read; an
+// existing target folder is merged into after the folder confirmation
+// (when the flags ask for it), a missing one is created; then every entry
+// of a listing taken before anything is written goes to pfnDir or pfnFile
+// with the mirrored target path, and the first result that is not TASK_OK
+// ends the walk. A source folder that cannot be listed or a target folder
+// that cannot be created fails the walk with a message (caption 114 for
+// the creation, the operation's caption for the listing).
 typedef int (CFileTask::*TaskHandler)(CString, CString);
-int MirrorFolder(CFileTask& task, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
-                 TaskHandler pfnFile, BOOL bReportCreate);
+int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
+                 TaskHandler pfnFile);
 
 // The full path (GetFullPathNameW); the path itself when that fails.
 CString FullPath(const CString& strPath);

@@ -121,11 +121,51 @@ BOOL CreateFolderTree(const CString& strPath) {
     return CreateDirectoryW(strPath, nullptr);
 }
 
+BOOL RemoveLink(const CString& strPath) {
+    HANDLE h = CreateFileW(strPath, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FALSE;
+    // Only a handle that is the link itself is deleted through. Wine opens
+    // what a symbolic link points to whatever the flags (the handle then
+    // carries no reparse attribute), and deleting through it removes that
+    // folder when it is empty, or that file.
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    BOOL bItself = GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) &&
+                   (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    BOOL bDone = FALSE;
+    DWORD dwError = ERROR_NOT_SUPPORTED;
+    if (bItself) {
+        // A read-only link is not deleted otherwise; the handle is the
+        // link's, so only its own attributes change.
+        if (tag.FileAttributes & FILE_ATTRIBUTE_READONLY) {
+            FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+            basic.FileAttributes = tag.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+            if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+        }
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        bDone = SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
+        if (!bDone) dwError = GetLastError();
+    }
+    CloseHandle(h);
+    if (!bDone) {
+        SetLastError(dwError);
+        return FALSE;
+    }
+    if (GetFileAttributesW(strPath) == INVALID_FILE_ATTRIBUTES) return TRUE;
+    SetLastError(ERROR_SHARING_VIOLATION);  // still held open: its removal is only pending
+    return FALSE;
+}
+
 namespace {
-// Whether the path, or any path below it, has MAX_PATH characters or more.
-bool HasLongPath(const CString& strPath) {
+// Whether the tree needs its own entry-by-entry removal: the path, or any
+// path below it, has MAX_PATH characters or more, or a folder in it is a
+// link, which the shell's deletion would follow. Links are not entered.
+bool NeedsOwnRemoval(const CString& strPath) {
     if (strPath.GetLength() >= MAX_PATH - 1) return true;
     DWORD attrs = GetFileAttributesW(strPath);
+    if (IsFolderLink(attrs)) return true;
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW(strPath + L"\\*", &fd);
@@ -133,14 +173,17 @@ bool HasLongPath(const CString& strPath) {
     bool found = false;
     do {
         if (!lstrcmpW(fd.cFileName, L".") || !lstrcmpW(fd.cFileName, L"..")) continue;
-        found = HasLongPath(strPath + L"\\" + fd.cFileName);
+        found = NeedsOwnRemoval(strPath + L"\\" + fd.cFileName);
     } while (!found && FindNextFileW(h, &fd));
     FindClose(h);
     return found;
 }
 
 // Removes a file, or a folder with everything in it; 0 or the first error.
+// A link is removed itself, before its attributes are touched: Wine would
+// change those of what it points to.
 int RemoveTreeDirect(const CString& strPath, DWORD attrs) {
+    if (IsFolderLink(attrs)) return RemoveLink(strPath) ? 0 : (int)GetLastError();
     SetFileAttributesW(strPath, attrs & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
     if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(strPath) ? 0 : (int)GetLastError();
     WIN32_FIND_DATAW fd;
@@ -166,9 +209,10 @@ int DeleteFolderTree(const CString& strPath) {
     // password folder. Only a full path (drive or share) is handed over.
     if (!IsAbsolutePath(strPath)) return ERROR_BAD_PATHNAME;
     // Given a tree that holds a path of MAX_PATH characters or more, Wine's
-    // shell deletes the current folder's contents instead: such a tree is
+    // shell deletes the current folder's contents instead, and given a link
+    // to a folder it deletes what the link points to: such a tree is
     // removed here, entry by entry, and the shell only told of it.
-    if (HasLongPath(strPath)) {
+    if (NeedsOwnRemoval(strPath)) {
         DWORD attrs = GetFileAttributesW(strPath);
         if (attrs == INVALID_FILE_ATTRIBUTES) return (int)GetLastError();
         int r = RemoveTreeDirect(strPath, attrs);

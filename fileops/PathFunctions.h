@@ -54,8 +54,22 @@ BOOL IsFullPath(const CString& strPath);
 BOOL CreateFolderTree(const CString& strPath);
 // Deletes a file or a folder with everything in it, permanently and
 // silently, through the shell; 0 on success, else the shell's nonzero code.
-// An empty or relative path is refused with a nonzero code.
+// An empty or relative path is refused with a nonzero code. A link to a
+// folder, in the tree or the path itself, is removed as itself: nothing it
+// points to is touched (the tree is then removed entry by entry, and a link
+// that cannot be removed as itself fails the deletion).
 int DeleteFolderTree(const CString& strPath);
+
+// A folder that is a symbolic link or a junction (a reparse point): what it
+// shows belongs to another place, which no walk of this program enters.
+inline BOOL IsFolderLink(DWORD dwAttributes) {
+    const DWORD dwLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & dwLink) == dwLink;
+}
+// Removes a link itself, never what it points to: TRUE when it is gone;
+// FALSE with the system's error when it cannot be opened as itself or
+// removed.
+BOOL RemoveLink(const CString& strPath);
 // The free bytes of the volume that holds the path (not the caller's quota);
 // nonzero on success, 0 on failure with nFree untouched.
 BOOL GetFreeSpace(const CString& strPath, ULONGLONG& nFree);

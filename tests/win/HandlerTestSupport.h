@@ -12,6 +12,7 @@
 #include "password/KivPwd.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/FolderLink.h"
 #include "tests/support/win/Watchdog.h"
 #include <gtest/gtest.h>
 #include <cstring>
@@ -226,6 +227,110 @@ inline void WriteArchive(const CString& path, const std::string& data, const cha
     zip.BeginEntry(L"", info, 9, 8);
     if (!data.empty()) zip.WriteEntryData((UINT)data.size(), data.data());
     zip.Close();
+}
+
+// A listing probe that fails every folder named "unlistable", as a folder
+// the user may not read does.
+inline BOOL RefuseUnlistable(const CString& strFolder) {
+    if (strFolder.Right(11).CompareNoCase(L"\\unlistable") != 0) return TRUE;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// The folder walk of a copy, compress or decompress task (nType), with the
+// caption of its messages and the start of their text ("Cannot copy "):
+// a link to a folder off the drive, inside the source or as the source, is
+// left out with a message naming it and the task counts as skipped, not
+// done; nothing is written through the link and nothing is read from it. A
+// sub-folder that cannot be listed and a target folder that cannot be
+// made each fail the task with a message.
+inline void CheckWalkOverLinksAndFailures(int nType, const char* caption, LPCTSTR verb) {
+    Answers a;
+    a.Finish();
+    TempDir outside;  // the system's temporary folder, off the drive
+    PutFile(outside.File(L"keep.txt"), "kept");
+    TempDir dir(L"E:\\");
+    CString src = dir.File(L"src");
+    MakeDir(src);
+    MakeDir(src + L"\\sub");
+    PutFile(src + L"\\a.txt", "alpha");
+    PutFile(src + L"\\sub\\b.txt", "bb");
+    FolderLink inner(outside.Path(), src + L"\\link");
+    FolderLink top(outside.Path(), dir.File(L"toplink"));
+    ASSERT_TRUE(inner.Made() && top.Made());
+    auto outsideUntouched = [&] {
+        std::vector<CString> names;
+        ListTree(outside.Path(), L"", names);
+        EXPECT_EQ(names.size(), 1u);
+        ASSERT_TRUE(Exists(outside.File(L"keep.txt")));
+        EXPECT_EQ(ReadAll(outside.File(L"keep.txt")), "kept");
+    };
+
+    struct Row {
+        const char* what;
+        CString src, dst;
+        int result;
+        CString text;   // the one box's text starts so
+        const char* boxCaption;
+    };
+    const CString inside = src + L"\\link", shallow = top.Path();
+    const Row rows[] = {
+        {"link inside", src, dir.File(L"out1"), TASK_SKIPPED, verb + inside + L" :It is a link", caption},
+        {"link as source", shallow, dir.File(L"out2"), TASK_SKIPPED, verb + shallow + L" :It is a link", caption},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        a.answerer.ClearSeen();
+        CFileTaskThread batch;
+        CFileTask task(row.src, row.dst, nType, &Recorder::Callback, &batch);
+        // What the link shows is not measured either.
+        EXPECT_EQ(task.m_nSize, row.src == src ? 7u : 0u);
+        EXPECT_EQ(task.Execute(), row.result);
+        std::vector<DialogInfo> boxes = a.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(U8(boxes[0].caption), caption);
+        EXPECT_TRUE(boxes[0].HasText(row.text)) << U8(boxes[0].AllText());
+        EXPECT_FALSE(Exists(row.dst + L"\\link"));
+        EXPECT_FALSE(Exists(row.dst + L"\\keep.txt"));
+        EXPECT_FALSE(Exists(row.dst + L"\\keep.txt.kvf"));
+        outsideUntouched();
+    }
+    // The rest of the tree was done around the link.
+    EXPECT_TRUE(Exists(dir.File(L"out1\\sub")));
+    EXPECT_FALSE(Exists(dir.File(L"out2")));
+
+    // A sub-folder that cannot be read is not an empty one.
+    MakeDir(src + L"\\unlistable");
+    PutFile(src + L"\\unlistable\\c.txt", "c");
+    SetListFolderProbe(&RefuseUnlistable);
+    a.answerer.ClearSeen();
+    {
+        CFileTaskThread batch;
+        CFileTask task(src, dir.File(L"out3"), nType, &Recorder::Callback, &batch);
+        EXPECT_EQ(task.Execute(), TASK_ERROR);
+    }
+    SetListFolderProbe(nullptr);
+    std::vector<DialogInfo> boxes = a.Boxes();
+    ASSERT_GE(boxes.size(), 1u);
+    const DialogInfo& unread = boxes.back();
+    EXPECT_EQ(U8(unread.caption), caption);
+    EXPECT_TRUE(unread.HasText(verb + src + L"\\unlistable :It is being used")) << U8(unread.AllText());
+
+    // A target folder that cannot be made fails even with nothing to put in it.
+    CString empty = dir.File(L"empty");
+    MakeDir(empty);
+    a.answerer.ClearSeen();
+    {
+        CFileTaskThread batch;
+        CFileTask task(empty, dir.File(L"missing\\out4"), nType, &Recorder::Callback, &batch);
+        EXPECT_EQ(task.Execute(), TASK_ERROR);
+    }
+    boxes = a.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(U8(boxes[0].caption), "Error Creating File or Folder");
+    EXPECT_TRUE(boxes[0].HasText(verb + empty)) << U8(boxes[0].AllText());
+    EXPECT_FALSE(Exists(dir.File(L"missing")));
+    outsideUntouched();
 }
 
 }  // namespace ht

@@ -1,6 +1,7 @@
 // The compress and decompress handlers: a tree through two batches and
 // back, the replace questions, the refusals that must leave nothing behind,
-// cancel, a full drive, the password history and work in place.
+// cancel, a full drive, the password history, work in place, and the
+// folder walks over links and over folders that cannot be read or made.
 #include "app/KIVApp.h"
 #include "archive/UnzipFile.h"
 #include "fileops/PathFunctions.h"
@@ -562,5 +563,19 @@ TEST(CompressHandlersTest, ArchiveWhoseLastRecordsDoNotFitIsRemoved) {
         EXPECT_FALSE(Exists(full + L"src.bin.kvf"));
         EXPECT_EQ(CountTemps(full.Left(2)), 0);
         DeleteFileW(full + L"filler");
+    });
+}
+
+TEST(CompressHandlersTest, WalksLeaveLinksOutAndFailOnWhatTheyCannotReadOrMake) {
+    RunWithTimeout(120000, "walks", [] {
+        DrivePassword pwd({L"walklink1"});
+        {
+            SCOPED_TRACE("compress");
+            CheckWalkOverLinksAndFailures(TASK_COMPRESS, "Error Compressing File or Folder", L"Cannot compress ");
+        }
+        {
+            SCOPED_TRACE("decompress");
+            CheckWalkOverLinksAndFailures(TASK_DECOMPRESS, "Error Decompressing File or Folder", L"Cannot decompress ");
+        }
     });
 }

@@ -1,6 +1,6 @@
 // The copy and delete handlers: the progress routine, a copy onto itself,
 // the replace question and a replacement that fails, folder copies, and
-// deletions that meet a file held open or a cancel.
+// deletions that meet a file held open, a cancel or a link off the drive.
 #include "tests/win/HandlerTestSupport.h"
 
 using namespace ht;
@@ -260,5 +260,67 @@ TEST(DeleteTest, CancelStopsAtTheNextFile) {
         EXPECT_TRUE(Exists(root + L"\\a.txt"));
         EXPECT_TRUE(Exists(root + L"\\b.txt"));
         EXPECT_TRUE(a.Boxes().empty());
+    });
+}
+
+TEST(CopyDirTest, LeavesLinksOutAndFailsOnWhatItCannotReadOrMake) {
+    RunWithTimeout(120000, "copy walk", [] {
+        CheckWalkOverLinksAndFailures(TASK_COPY, "Error Moving File or Folder", L"Cannot copy ");
+    });
+}
+
+TEST(DeleteTest, ALinkGoesItselfAndNothingItPointsTo) {
+    RunWithTimeout(120000, "delete links", [] {
+        Answers a;
+        a.Finish();
+        struct Row {
+            const char* what;
+            bool targetHoldsAFile;  // an empty target is what a folder removal takes away
+            bool linkIsTheSource;
+        };
+        const Row rows[] = {
+            {"link inside, target with a file", true, false},
+            {"link inside, empty target", false, false},
+            {"link as the source", true, true},
+            {"link as the source, empty target", false, true},
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            a.answerer.ClearSeen();
+            TempDir outside;  // off the drive
+            if (row.targetHoldsAFile) PutFile(outside.File(L"keep.txt"), "kept");
+            TempDir dir(L"E:\\");
+            CString victim = dir.File(L"victim");
+            MakeDir(victim);
+            PutFile(victim + L"\\own.txt", "own");
+            CString linkPath = row.linkIsTheSource ? dir.File(L"link") : victim + L"\\link";
+            FolderLink link(outside.Path(), linkPath);
+            ASSERT_TRUE(link.Made());
+            CString src = row.linkIsTheSource ? linkPath : victim;
+
+            CFileTaskThread batch;
+            CFileTask task(src, CString(), TASK_DELETE, &Recorder::Callback, &batch);
+            EXPECT_EQ(task.m_nSize, row.linkIsTheSource ? 0u : 3u);
+            int nResult = task.Execute();
+
+            EXPECT_TRUE(Exists(outside.Path()));
+            if (row.targetHoldsAFile) {
+                ASSERT_TRUE(Exists(outside.File(L"keep.txt")));
+                EXPECT_EQ(ReadAll(outside.File(L"keep.txt")), "kept");
+            }
+            if (!row.linkIsTheSource) EXPECT_FALSE(Exists(victim + L"\\own.txt"));
+            if (Exists(linkPath)) {
+                // Wine opens only what a link points to, never the link
+                // itself: the link cannot go, and says so.
+                EXPECT_EQ(nResult, TASK_ERROR);
+                std::vector<DialogInfo> boxes = a.Boxes();
+                ASSERT_GE(boxes.size(), 1u);
+                EXPECT_EQ(U8(boxes[0].caption), "Error Deleting File or Folder");
+                EXPECT_TRUE(boxes[0].HasText(L"Cannot delete " + linkPath + L" :")) << U8(boxes[0].AllText());
+            } else {
+                EXPECT_EQ(nResult, TASK_OK);
+                EXPECT_FALSE(Exists(src));
+            }
+        }
     });
 }

@@ -1,6 +1,7 @@
 // Path and folder functions.
 #include "fileops/PathFunctions.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win/FolderLink.h"
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -145,6 +146,51 @@ TEST(PathTest, ATreeWithPathsPast260CharactersGoesAndNothingElse) {
     EXPECT_FALSE(Exists(tree));
     EXPECT_TRUE(Exists(current.File(_T("keep.txt"))));
     EXPECT_TRUE(Exists(dir.Path()));
+}
+
+TEST(PathTest, DeletingATreeNeverDeletesWhatALinkInItPointsTo) {
+    struct Row {
+        const char* what;
+        bool targetHoldsAFile;
+        bool longPath;  // the tree also needs the entry-by-entry removal
+        bool linkIsThePath;
+    };
+    const Row rows[] = {
+        {"link in a tree", true, false, false},
+        {"link to an empty folder", false, false, false},
+        {"link in a tree with a long path", true, true, false},
+        {"the link itself", true, false, true},
+        {"the link itself, empty target", false, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir outside;
+        if (row.targetHoldsAFile) WriteAll(outside.File(_T("keep.txt")), "kept");
+        TempDir dir;
+        CString tree = dir.File(_T("tree"));
+        ASSERT_TRUE(CreateFolderTree(tree + _T("\\sub")));
+        WriteAll(tree + _T("\\sub\\own.txt"), "own");
+        if (row.longPath) {
+            CString deep = tree;
+            while (deep.GetLength() < 260) deep += _T("\\") + CString(_T('d'), 60);
+            ASSERT_TRUE(CreateFolderTree(deep));
+        }
+        CString linkPath = row.linkIsThePath ? dir.File(_T("link")) : tree + _T("\\sub\\link");
+        FolderLink link(outside.Path(), linkPath);
+        ASSERT_TRUE(link.Made());
+        CString path = row.linkIsThePath ? linkPath : tree;
+
+        int r = DeleteFolderTree(path);
+        EXPECT_TRUE(Exists(outside.Path()));
+        if (row.targetHoldsAFile) EXPECT_TRUE(Exists(outside.File(_T("keep.txt"))));
+        if (!row.linkIsThePath) EXPECT_FALSE(Exists(tree + _T("\\sub\\own.txt")));
+        // Under Wine a link cannot be removed as itself: it stays, and the
+        // deletion says it failed.
+        if (Exists(linkPath))
+            EXPECT_NE(r, 0);
+        else
+            EXPECT_TRUE(r == 0 && !Exists(path));
+    }
 }
 
 TEST(PathTest, FreeSpace) {
