@@ -160,12 +160,20 @@ BOOL CKivPwd::LoadPwdFile(const CString& strPath) {
             file.Seek((LONGLONG)pos, CFile::begin);
             continue;
         }
-        if (n == 0) break;  // an empty line ends the history
-        piece[n] = 0;
-        CString strPwd = DecodePwd(CString((LPCSTR)piece));
-        if (!strPwd.IsEmpty()) bFound = TRUE;
-        m_pwdList.AddHead(strPwd);
         pos += n + 1;
+        // A line saved by a text editor ends in CR LF.
+        UINT nText = n;
+        while (nText > 0 && piece[nText - 1] == '\r') --nText;
+        piece[nText] = 0;
+        // A line that holds no password (empty, blanks, or bytes that read
+        // as an empty string, such as the empty last line an editor leaves)
+        // is skipped: at the head it would be the current password, and no
+        // login could match it.
+        CString strPwd = nText ? DecodePwd(CString((LPCSTR)piece)) : CString();
+        if (!strPwd.IsEmpty()) {
+            bFound = TRUE;
+            m_pwdList.AddHead(strPwd);
+        }
         file.Seek((LONGLONG)pos, CFile::begin);
     }
     file.Close();
@@ -194,7 +202,9 @@ BOOL CKivPwd::ChangePwd(const CString& strOld, const CString& strNew) {
 }
 
 BOOL CKivPwd::HasPwd(const CString& strPwd) const {
-    if (m_strPath.IsEmpty()) return FALSE;
+    // An empty check string is what an archive without a password field
+    // gives: it is never a password of the drive.
+    if (m_strPath.IsEmpty() || strPwd.IsEmpty()) return FALSE;
     for (POSITION pos = m_pwdList.GetHeadPosition(); pos;)
         if (m_pwdList.GetNext(pos) == strPwd) return TRUE;
     return FALSE;

@@ -19,8 +19,9 @@ public:
     // removes the file and lets the file exception through. After a failure
     // past the open the list is empty.
     BOOL CreatePwdFile(const CString& strPath, const CString& strPwd);
-    // Adds every line of the file to the list, each at the head. FALSE when
-    // the file cannot be opened or yields no password. Read and seek
+    // Adds every line of the file to the list, each at the head; a line
+    // that decodes to no password is skipped, and CR LF reads as LF. FALSE
+    // when the file cannot be opened or yields no password. Read and seek
     // failures are thrown.
     BOOL LoadPwdFile(const CString& strPath);
     // The head of the list; empty when no file is known or the list is empty.
@@ -32,14 +33,15 @@ public:
     // the file exception after the file is cut back to its old length, so
     // the file holds either the whole new line or exactly what it held.
     BOOL ChangePwd(const CString& strOld, const CString& strNew);
-    // TRUE when a file is known and some entry equals the password exactly.
+    // TRUE when a file is known and some entry equals the password exactly;
+    // never for an empty password.
     BOOL HasPwd(const CString& strPwd) const;
     // Sets the path and adds the password at the tail; the file is untouched.
     void AddPwd(const CString& strPath, const CString& strPwd);
 
     // The Base64 text of the password's UTF-8 bytes; empty when the password
-    // is empty or is not valid UTF-16 (an empty line would end the history
-    // when it is read back, so it is never written).
+    // is empty or is not valid UTF-16 (an empty line holds no password when
+    // it is read back, so it is never written).
     static CString EncodePwd(const CString& strPwd);
     // The password of one line; an empty line gives an empty string.
     static CString DecodePwd(const CString& strLine);

@@ -190,6 +190,7 @@ TEST(CompressHandlersTest, RefusedArchivesLeaveNothingBehind) {
         std::function<std::string(const CString& scratch)> make;
         bool noPasswordFile;
         LPCTSTR text;
+        const char* pwdFile = nullptr;  // the password file's bytes, when not the usual one
     };
     std::string data = MakeText(300000, 9);
     const Row rows[] = {
@@ -209,12 +210,17 @@ TEST(CompressHandlersTest, RefusedArchivesLeaveNothingBehind) {
          L"Unkonwn file format."},
         {"no password file", [&](const CString& s) { return ArchiveOf(data, "refuse12", s); }, true,
          L"Password file damaged, Please create new password."},
+        // A password file saved by a text editor, with lines that decode to
+        // nothing, and an archive whose check field is all zeros.
+        {"empty check field", [&](const CString& s) { return ArchiveOf(data, "", s); }, true,
+         L"Invalid password.", "cmVmdXNlMTI=\r\nAA==\r\n\r\n"},
     };
     RunWithTimeout(300000, "refusals", [&] {
         for (const Row& row : rows) {
             for (bool existing : {false, true}) {
                 SCOPED_TRACE(testing::Message() << row.what << (existing ? ", existing target" : ""));
                 DrivePassword pwd(row.noPasswordFile ? std::vector<CString>{} : std::vector<CString>{L"refuse12"});
+                if (row.pwdFile) WriteAll(DrivePassword::Path(), row.pwdFile);
                 Answers a;
                 a.Finish();
                 TempDir dir(L"E:\\");

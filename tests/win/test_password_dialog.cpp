@@ -240,8 +240,27 @@ TEST_F(PwdDialogTest, LoginAcceptsOnlyTheNewestPassword) {
     EXPECT_EQ(ReadAll(kPwdFile), "b2xkcHcx\nbmV3cHcy\n");
 }
 
+TEST_F(PwdDialogTest, LoginWithATextEditorsFileTakesItsLastPassword) {
+    // Saved by a text editor: CR LF line ends and an empty last line.
+    const char* files[] = {"b2xkcHcx\r\nbmV3cHcy\r\n\r\n", "b2xkcHcx\nbmV3cHcy\n\r\n"};
+    for (const char* bytes : files) {
+        SCOPED_TRACE(bytes);
+        WriteFile(bytes);
+        CPwdDlg dlg;
+        ASSERT_TRUE(dlg.PreparePasswordPath());
+        std::vector<Step> steps = {
+            {{L"oldpw1"}, L"Password", kInvalid, ERROR_ICON},
+            {{L"newpw2"}, nullptr, nullptr, NO_ICON, true},
+        };
+        Run(dlg, PWD_MODE_LOGIN, steps, L"Login");
+        EXPECT_TRUE(dlg.m_bSucceeded);
+        EXPECT_EQ(ReadAll(kPwdFile), bytes);
+        RemovePwdFile();
+    }
+}
+
 TEST_F(PwdDialogTest, LoginWithAnUnreadableFileEnds) {
-    WriteFile("\nbmV3cHcy\n");  // starts with an empty line: no password
+    WriteFile("\r\nAA==\n\n");  // lines that hold no password
     CPwdDlg dlg;
     ASSERT_TRUE(dlg.PreparePasswordPath());
     std::vector<Step> steps = {

@@ -160,6 +160,13 @@ TEST_F(PwdFileTest, LoadPutsTheNewestAtTheHead) {
         {"CRLF", "b2xkcHcx\r\nbmV3cHcy\r\n"},
         {"no final line feed", "b2xkcHcx\nbmV3cHcy"},
         {"over-long line skipped", "b2xkcHcx\n" + std::string(300, 'Q') + "\nbmV3cHcy\n"},
+        // Lines that hold no password are skipped wherever they stand.
+        {"text editor: CRLF and an empty last line", "b2xkcHcx\r\nbmV3cHcy\r\n\r\n"},
+        {"an empty line added to an LF file", "b2xkcHcx\nbmV3cHcy\n\r\n"},
+        {"empty lines first, between and last", "\n\nb2xkcHcx\n\nbmV3cHcy\n\n"},
+        {"blank lines", "b2xkcHcx\n \t \nbmV3cHcy\n  \r\n"},
+        {"lines of zero bytes", "AA==\nb2xkcHcx\nbmV3cHcy\nAA==\nAAAA\r\n"},
+        {"a leading zero byte", "b2xkcHcx\nbmV3cHcy\nAEFC\n"},
     };
     for (auto& f : files) {
         WriteAll(path, f.bytes);
@@ -170,6 +177,7 @@ TEST_F(PwdFileTest, LoadPutsTheNewestAtTheHead) {
         EXPECT_TRUE(store.HasPwd(_T("newpw2"))) << f.name;
         EXPECT_FALSE(store.HasPwd(_T("NEWPW2"))) << f.name;
         EXPECT_FALSE(store.HasPwd(_T("newpw"))) << f.name;
+        EXPECT_FALSE(store.HasPwd(_T(""))) << f.name;
         // A second load lists everything twice; the answers stay.
         ASSERT_TRUE(store.LoadPwdFile(path)) << f.name;
         EXPECT_TRUE(store.GetCurrentPwd() == _T("newpw2")) << f.name;
@@ -177,12 +185,13 @@ TEST_F(PwdFileTest, LoadPutsTheNewestAtTheHead) {
 }
 
 TEST_F(PwdFileTest, FileWithoutAPasswordDoesNotLoad) {
-    const char* files[] = {"", "\nb2xkcHcx\n", "\n"};
+    const char* files[] = {"", "\n", "\r\n\r\n", " \n\t\r\n", "AA==\n", "AA==\r\nAEFC\r\n\r\n"};
     for (const char* bytes : files) {
         WriteAll(path, bytes);
         CKivPwd store;
         EXPECT_FALSE(store.LoadPwdFile(path)) << bytes;
         EXPECT_TRUE(store.GetCurrentPwd().IsEmpty());
+        EXPECT_FALSE(store.HasPwd(_T(""))) << bytes;
     }
     WriteAll(path, std::string(600, 'Q'));  // one over-long line only
     CKivPwd store;
@@ -298,6 +307,9 @@ TEST(PwdStoreTest, NothingLoadedAnswersNothing) {
     store.AddPwd(_T("E:\\KIV\\KIV.pwd"), _T("abc123"));
     EXPECT_TRUE(store.HasPwd(_T("abc123")));
     EXPECT_TRUE(store.GetCurrentPwd() == _T("abc123"));
+    // An empty password is never accepted, even when the list holds one.
+    store.AddPwd(_T("E:\\KIV\\KIV.pwd"), CString());
+    EXPECT_FALSE(store.HasPwd(_T("")));
     EXPECT_TRUE(CKivPwd::DecodePwd(CString()).IsEmpty());
     EXPECT_TRUE(CKivPwd::DecodePwd(CKivPwd::EncodePwd(_T("Secret9"))) == _T("Secret9"));
     EXPECT_TRUE(CKivPwd::EncodePwd(_T("Secret9")) == _T("U2VjcmV0OQ=="));
