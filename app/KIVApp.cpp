@@ -184,7 +184,15 @@ BOOL CKIVApp::MainRun() {
 }
 
 int CKIVApp::ExitInstance() {
+    UndoRegistration();
+    return CWinApp::ExitInstance();
+}
+
+void CKIVApp::UndoRegistration() {
     if (m_bRegistered) {
+        // Cleared first, so that a second call, even one made while this
+        // one runs, finds nothing left to do.
+        m_bRegistered = FALSE;
         // The drag folders. Without a temporary folder nothing is deleted:
         // "\KIV" alone would be the current drive's, perhaps the password folder.
         CString temp = GetTempDir();
@@ -202,9 +210,7 @@ int CKIVApp::ExitInstance() {
             UnregisterShellExt();
         }
         SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-        m_bRegistered = FALSE;
     }
-    return CWinApp::ExitInstance();
 }
 
 BOOL CKIVApp::ReadShellExecPath(CString& strFolder) {

@@ -25,6 +25,11 @@ public:
 
     // Undoes the main run's registrations (and removes the drag folders).
     int ExitInstance() override;
+    // The exit's clean-up: the drag folders, the registrations and the
+    // shell's association notice, once for a run that registered itself.
+    // Called by ExitInstance and at the end of the Windows session, after
+    // which the process is ended without reaching ExitInstance.
+    void UndoRegistration();
 
     // Copies the running program into the install folder (made when
     // missing). FALSE while the installed copy runs, since it cannot be

@@ -20,6 +20,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND_RANGE(ID_VIEW_SMALLICON, ID_VIEW_BYNAME, &CMainFrame::OnViewMode)
     ON_WM_TIMER()
     ON_WM_DESTROY()
+    ON_WM_ENDSESSION()
     ON_MESSAGE(WM_TASKTHREAD_DONE, &CMainFrame::OnTaskThreadDone)
     ON_MESSAGE(WM_TRAY_NOTIFY, &CMainFrame::OnTrayNotify)
     ON_COMMAND(ID_SHOW_HIDE, &CMainFrame::OnShowHide)
@@ -192,6 +193,13 @@ void CMainFrame::OnDestroy() {
         m_pDropWnd = nullptr;
     }
     CFrameWnd::OnDestroy();
+}
+
+void CMainFrame::OnEndSession(BOOL bEnding) {
+    // The system ends the process once this returns, so ExitInstance would
+    // never come and the registrations and drag folders would stay.
+    if (!bEnding) return;
+    if (CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp())) pApp->UndoRegistration();
 }
 
 int CMainFrame::StartBatch(CFileTaskThread* pBatch, BOOL bModal) {

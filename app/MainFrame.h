@@ -47,6 +47,9 @@ public:
 
     afx_msg int OnCreate(LPCREATESTRUCT lpcs);
     afx_msg void OnDestroy();
+    // The session ends: the system ends the process after this returns, so
+    // the application's exit clean-up runs here.
+    afx_msg void OnEndSession(BOOL bEnding);
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg void OnViewMode(UINT nID);
     afx_msg void OnUpdateViewMode(CCmdUI* pCmdUI);

@@ -210,6 +210,14 @@ protected:                                             \
          return 0;                                                               \
      }},
 
+// Handler void(BOOL bEnding): whether the session ends after the queries.
+#define ON_WM_ENDSESSION()                                                       \
+    {WM_ENDSESSION, 0, 0, 0,                                                     \
+     [](CCmdTarget* p_, WPARAM w_, LPARAM) -> LRESULT {                          \
+         static_cast<ThisClass*>(p_)->OnEndSession((BOOL)w_);                    \
+         return 0;                                                               \
+     }},
+
 // Handler void(HDROP hDropInfo); the handler releases the handle.
 #define ON_WM_DROPFILES()                                                        \
     {WM_DROPFILES, 0, 0, 0,                                                      \

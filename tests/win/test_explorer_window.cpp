@@ -7,11 +7,14 @@
 #include "app/KIVDoc.h"
 #include "app/MainFrame.h"
 #include "app/ResourceIds.h"
+#include "app/ShellExecPath.h"
+#include "fileops/PathFunctions.h"
 #include "password/KivPwd.h"
 #include "password/PwdDlg.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
 #include "tests/support/win/MainWindow.h"
+#include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/Watchdog.h"
 #include "views/DocHints.h"
 #include "views/DriveView.h"
@@ -416,6 +419,40 @@ TEST_F(ExplorerWindowTest, AFolderThatListsNothingStillClearsTheListAndARootMust
     EXPECT_EQ(Tree()->InsertDriveRoot(), 0);
     theApp.m_strDrivePath = L"E:";
     EXPECT_EQ(Tree()->InsertDriveRoot(), 1);
+}
+
+TEST_F(ExplorerWindowTest, SessionEndRunsTheExitCleanUpOnce) {
+    CMainFrame* f = Frame();
+    theApp.m_bVista = FALSE;  // undone directly, so that the registry shows it here
+    const LPCWSTR kExecPath = L"KVFile\\ShellExecPath";
+    ASSERT_TRUE(theApp.m_bRegistered);
+    ASSERT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));
+    ASSERT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L".kvf"));
+    CString drag = GetTempDir() + L"\\KIV\\KIV$010203";
+    ASSERT_TRUE(CreateFolderTree(drag));
+    MakeFile(drag + L"\\a.txt");
+
+    EXPECT_EQ(f->SendMessage(WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 1);
+    // A session that goes on after all keeps everything.
+    f->SendMessage(WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(theApp.m_bRegistered);
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));
+    EXPECT_TRUE(PathFileExistsW(drag));
+
+    // The end: the clean-up is done before the handler returns.
+    f->SendMessage(WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_FALSE(theApp.m_bRegistered);
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".kvf"));
+    EXPECT_FALSE(PathFileExistsW(GetTempDir() + L"\\KIV"));
+    EXPECT_TRUE(::IsWindow(f->m_hWnd));
+
+    // Only once: neither a second end nor the exit's call undoes again.
+    SetShellExecPath(L"E:");
+    f->SendMessage(WM_ENDSESSION, TRUE, 0);
+    theApp.UndoRegistration();
+    EXPECT_TRUE(RegText(HKEY_CLASSES_ROOT, kExecPath) == L"E:");
+    DeleteShellExecPath();
 }
 
 TEST_F(ExplorerWindowTest, CloseAndMinimiseHideTrayMenuOpensExitEnds) {

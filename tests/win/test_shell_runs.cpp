@@ -1,7 +1,7 @@
 // KIV.exe's ties to the desktop shell, as the system meets them: the drive
-// run installs and registers, Exit undoes it, the registration runs by hand,
-// the shell extension's "compress" and "uncompress" runs over a clipboard
-// list, and archives opened from the shell. Every case runs on the default
+// run installs and registers, Exit and the end of the Windows session undo
+// it, the registration runs by hand, the shell extension's "compress" and
+// "uncompress" runs over a clipboard list, and archives opened from the shell. Every case runs on the default
 // version (6.1) and on winxp64, whose runs take the other branches.
 #include "app/KIVApp.h"
 #include "app/ShellExecPath.h"
@@ -156,6 +156,37 @@ TEST_P(ShellRunsTest, DriveRunRegistersAndExitUndoesIt) {
     EXPECT_FALSE(PathFileExistsW(GetTempDir() + L"\\KIV"));
     EXPECT_TRUE(PathFileExistsW(Installed()));
     EXPECT_TRUE(PathFileExistsW(InstallDir() + L"\\KIVShellExt.dll"));
+    EXPECT_TRUE(PathFileExistsW(L"E:\\KIV\\KIV.pwd"));
+    EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+}
+
+TEST_P(ShellRunsTest, SessionEndUndoesTheRegistrationsBeforeTheProcessIsEnded) {
+    Watchdog dog(300000, "session end");
+    DrivePassword pwd({L"abc123"});
+    Install();
+    DWORD pid = 0;
+    HANDLE hRun = StartProgram(Installed(), L"-g E:", &pid);
+    ASSERT_TRUE(hRun);
+    WatchProcess(pid);
+    HWND hFrame = WaitForProcessWindow(pid, [](HWND h) { return FindDescendant(h, L"SysTreeView32") != nullptr; },
+                                       kRunMs);
+    ASSERT_TRUE(hFrame);
+    ASSERT_TRUE(PumpUntil(Registered, 30000));
+    CString drag = GetTempDir() + L"\\KIV\\KIV$010203";
+    CreateFolderTree(drag);
+    WriteAll(drag + L"\\a.txt", "x");
+
+    // As the system ends a session: both questions answered, then the
+    // process is ended without its message loop coming back.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(hFrame, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 30000, &answer));
+    EXPECT_EQ(answer, 1u);
+    ASSERT_TRUE(SendMessageTimeoutW(hFrame, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 30000, &answer));
+    TerminateProcess(hRun, 0);
+    WaitExit(hRun, kRunMs);
+
+    EXPECT_TRUE(PumpUntil(NothingRegistered, 30000));
+    EXPECT_FALSE(PathFileExistsW(GetTempDir() + L"\\KIV"));
     EXPECT_TRUE(PathFileExistsW(L"E:\\KIV\\KIV.pwd"));
     EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
 }
