@@ -286,13 +286,16 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
         return TASK_ERROR;
     }
 
+    // A missing target folder is made in the long form: Windows makes one by
+    // its plain path only below 248 characters, and files that fit can go
+    // in a longer one.
     BOOL bReadOnly = FALSE;
     if (FindExisting(strDst, bReadOnly)) {
         if (task.m_dwFlags & TF_ASK_FOLDER) {
             int nAnswer = AskMergeFolder(task, strDst);
             if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
         }
-    } else if (!CreateDirectoryW(strDst, nullptr)) {
+    } else if (!CreateDirectoryW(AfxLongPathForm(strDst), nullptr)) {
         ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskString(114));
         return TASK_ERROR;
     }
