@@ -91,6 +91,7 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     strDst = AppendExtension(strDst, L"kvf");
 
     // Refused before anything is asked or written.
+    if (IsPathTooLong(strDst)) return RefuseLongPath(TASK_COMPRESS, strDst);
     if (FoundLength(strSrc) > MAX_SOURCE_LENGTH) return RefuseTooLarge(strSrc);
 
     BOOL bReadOnly = FALSE;

@@ -23,6 +23,7 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
         ReportBytes(task, nLength);
         return TASK_OK;
     }
+    if (IsPathTooLong(strDst)) return RefuseLongPath(TASK_COPY, strDst);
     // The system's copy gives no chance to cancel between files otherwise.
     if (IsTaskCancelled(task)) return TASK_CANCELLED;
 

@@ -56,6 +56,8 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         ReportNames(task, strSrc, strDst);
     }
     strDst = StripExtensionIf(strDst, L"kvf");
+    // Refused before anything is asked or written.
+    if (IsPathTooLong(strDst)) return RefuseLongPath(TASK_DECOMPRESS, strDst);
 
     BOOL bReadOnly = FALSE;
     if (FindExisting(strDst, bReadOnly) && MustAskReplace(task.m_dwFlags, bReadOnly)) {

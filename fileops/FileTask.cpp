@@ -91,7 +91,8 @@ int CFileTask::Execute() {
 BOOL ResetFileAttributes(CString strPath, DWORD op, BOOL bDelete) {
     try {
         CFileStatus status;
-        CFile::GetStatus(strPath, status);
+        // An unread status would write attribute 0 back.
+        if (!CFile::GetStatus(strPath, status)) CFileException::ThrowOsError((LONG)GetLastError(), strPath);
         status.m_attribute &= (BYTE)~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         CFile::SetStatus(strPath, status);
         if (bDelete) {

@@ -11,6 +11,8 @@ namespace {
 
 // Shown after string 1000 + op + the path of a link that a walk left out.
 const UINT IDS_LINK_SKIPPED = 191;
+// Shown after string 1000 + op + the path of a target that is too long.
+const UINT IDS_PATH_TOO_LONG = 192;
 
 std::atomic<ListFolderProbe> g_pfnListFolderProbe{nullptr};
 
@@ -179,7 +181,10 @@ CString MakeTempSibling(const CString& strTarget) {
     for (int nTry = 0; nTry < 0x10000; ++nTry) {
         CString strName;
         strName.Format(L"~kiv%04lx%04x.tmp", GetCurrentProcessId() & 0xFFFF, (++s_nSerial) & 0xFFFF);
-        strPath = strFolder + strName;
+        // Its name may be longer than the target's: past MAX_PATH it is
+        // used in the long form, so a target that fits is never refused
+        // because of it.
+        strPath = AfxLongPathForm(strFolder + strName);
         if (GetFileAttributesW(strPath) == INVALID_FILE_ATTRIBUTES) break;
     }
     return strPath;
@@ -205,6 +210,13 @@ BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, cons
     RemoveTemp(strTemp);
     ShowTaskError(FailureText(op, strTarget, dwError), strCaption);
     return FALSE;
+}
+
+BOOL IsPathTooLong(const CString& strPath) { return FullPath(strPath).GetLength() > MAX_TARGET_PATH; }
+
+int RefuseLongPath(DWORD op, const CString& strPath) {
+    ShowTaskError(TaskString(1000 + op) + strPath + TaskString(IDS_PATH_TOO_LONG), TaskCaption(op));
+    return TASK_ERROR;
 }
 
 CString ShownName(const CString& strName, const CString& strTemp, const CString& strTarget) {
@@ -274,13 +286,16 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
         return TASK_ERROR;
     }
 
+    // A missing target folder is made in the long form: Windows makes one by
+    // its plain path only below 248 characters, and files that fit can go
+    // in a longer one.
     BOOL bReadOnly = FALSE;
     if (FindExisting(strDst, bReadOnly)) {
         if (task.m_dwFlags & TF_ASK_FOLDER) {
             int nAnswer = AskMergeFolder(task, strDst);
             if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
         }
-    } else if (!CreateDirectoryW(strDst, nullptr)) {
+    } else if (!CreateDirectoryW(AfxLongPathForm(strDst), nullptr)) {
         ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskString(114));
         return TASK_ERROR;
     }

@@ -94,7 +94,18 @@ int ConfirmationResult(CFileTask& task, int nAnswer, const CString& strSrc, BOOL
 // The folder confirmation; Yes to All clears TF_ASK_FOLDER.
 int AskMergeFolder(CFileTask& task, const CString& strFolder);
 
-// An unused name in the target's folder. A replacement is written there and
+// The longest full path of a target (MAX_PATH less the terminator): the
+// most that Windows and the programs the user opens the file with take
+// without long-path support.
+const int MAX_TARGET_PATH = MAX_PATH - 1;
+// The full path of the target is longer than MAX_TARGET_PATH.
+BOOL IsPathTooLong(const CString& strPath);
+// The refusal of such a target: string 1000 + op + the path + string 192
+// under the operation's caption, then TASK_ERROR.
+int RefuseLongPath(DWORD op, const CString& strPath);
+
+// An unused name in the target's folder (in the long form when the plain
+// one would reach MAX_PATH). A replacement is written there and
 // put in the target's place only once it is complete, so a failure or a
 // cancel leaves an existing target as it was.
 CString MakeTempSibling(const CString& strTarget);

@@ -79,3 +79,12 @@ private:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 };
+
+#ifdef _WIN32
+// The form of a path that the system's wide calls take at any length: the
+// full path, and for a full path of MAX_PATH characters or more (which
+// Windows without long-path support refuses) the same with the "\\?\"
+// prefix ("\\?\UNC\" for a network path). A path that already has a
+// device prefix, or whose full path cannot be made, comes back unchanged.
+CString AfxLongPathForm(LPCTSTR lpszPath);
+#endif

@@ -3,6 +3,21 @@
 
 const CFile::Handle CFile::hFileNull = INVALID_HANDLE_VALUE;
 
+CString AfxLongPathForm(LPCTSTR lpszPath) {
+    CString strPath(lpszPath);
+    // "\\?\" and "\\.\" paths are handed to the system as they are.
+    if (strPath.Left(4) == L"\\\\?\\" || strPath.Left(4) == L"\\\\.\\") return strPath;
+    DWORD n = GetFullPathNameW(strPath, 0, nullptr, nullptr);
+    if (n == 0) return strPath;
+    CString strFull;
+    DWORD got = GetFullPathNameW(strPath, n, strFull.GetBuffer((int)n), nullptr);
+    strFull.ReleaseBuffer(got > 0 && got < n ? (int)got : 0);
+    if (strFull.IsEmpty()) return strPath;
+    if (strFull.GetLength() < MAX_PATH) return strFull;
+    if (strFull.Left(2) == L"\\\\") return L"\\\\?\\UNC\\" + strFull.Mid(2);
+    return L"\\\\?\\" + strFull;
+}
+
 CFile::CFile() : m_hFile(hFileNull) {}
 
 CFile::~CFile() {
@@ -123,14 +138,20 @@ BOOL CFile::GetStatus(CFileStatus& rStatus) const {
 }
 
 BOOL CFile::GetStatus(LPCTSTR lpszFileName, CFileStatus& rStatus) {
-    wchar_t full[MAX_PATH];
-    DWORD n = GetFullPathNameW(lpszFileName, MAX_PATH, full, nullptr);
-    if (n == 0 || n >= MAX_PATH) return FALSE;
+    // Read through the long form, so that a path of any length has its
+    // status (the replace question and the attribute reset need it).
+    CString strLong = AfxLongPathForm(lpszFileName);
+    if (strLong.IsEmpty()) return FALSE;
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(lpszFileName, &fd);
+    HANDLE h = FindFirstFileW(strLong, &fd);
     if (h == INVALID_HANDLE_VALUE) return FALSE;
     FindClose(h);
-    lstrcpynW(rStatus.m_szFullName, full, 260);
+    // The full name has room for a path Windows takes without the prefix;
+    // a longer one is left out rather than cut.
+    if (strLong.GetLength() < MAX_PATH)
+        lstrcpynW(rStatus.m_szFullName, strLong, 260);
+    else
+        rStatus.m_szFullName[0] = 0;
     rStatus.m_attribute = (BYTE)fd.dwFileAttributes;
     rStatus.m_size = ((ULONGLONG)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
     rStatus.m_ctime = CTime(fd.ftCreationTime);
@@ -142,16 +163,19 @@ BOOL CFile::GetStatus(LPCTSTR lpszFileName, CFileStatus& rStatus) {
 }
 
 void CFile::SetStatus(LPCTSTR lpszFileName, const CFileStatus& status) {
-    DWORD attr = GetFileAttributesW(lpszFileName);
+    // Written through the long form, as GetStatus reads; failures name the
+    // path as the caller gave it.
+    CString strLong = AfxLongPathForm(lpszFileName);
+    DWORD attr = GetFileAttributesW(strLong);
     if (attr == INVALID_FILE_ATTRIBUTES) CFileException::ThrowOsError((LONG)GetLastError(), lpszFileName);
     // Times first: a read-only file cannot be opened for writing its times.
     if (status.m_ctime.GetTime() || status.m_mtime.GetTime() || status.m_atime.GetTime()) {
-        if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(lpszFileName, attr & ~FILE_ATTRIBUTE_READONLY);
-        HANDLE h = CreateFileW(lpszFileName, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(strLong, attr & ~FILE_ATTRIBUTE_READONLY);
+        HANDLE h = CreateFileW(strLong, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             DWORD err = GetLastError();
-            if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(lpszFileName, attr);
+            if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(strLong, attr);
             CFileException::ThrowOsError((LONG)err, lpszFileName);
         }
         FILETIME c, m, a;
@@ -166,12 +190,12 @@ void CFile::SetStatus(LPCTSTR lpszFileName, const CFileStatus& status) {
     }
     DWORD newAttr = (attr & ~0xFFu) | status.m_attribute;
     if (newAttr != attr || (attr & FILE_ATTRIBUTE_READONLY)) {
-        if (!SetFileAttributesW(lpszFileName, newAttr)) CFileException::ThrowOsError((LONG)GetLastError(), lpszFileName);
+        if (!SetFileAttributesW(strLong, newAttr)) CFileException::ThrowOsError((LONG)GetLastError(), lpszFileName);
     }
 }
 
 void CFile::Remove(LPCTSTR lpszFileName) {
-    if (!DeleteFileW(lpszFileName)) CFileException::ThrowOsError((LONG)GetLastError(), lpszFileName);
+    if (!DeleteFileW(AfxLongPathForm(lpszFileName))) CFileException::ThrowOsError((LONG)GetLastError(), lpszFileName);
 }
 
 void CFile::Rename(LPCTSTR lpszOldName, LPCTSTR lpszNewName) {

@@ -255,6 +255,7 @@ TEST(TaskResourcesTest, EveryTextInThreeLanguages) {
         {137, "Copying..."}, {138, "Deleting..."}, {139, "Compressing..."}, {140, "Decompressing..."},
         {175, "From"}, {176, "To"}, {179, "Invalid password."},
         {190, " :The file is 4 GB or larger; a KVF archive cannot hold it."},
+        {192, " :The path is too long; a full path must be shorter than 260 characters."},
         {1001, "Cannot copy "}, {1002, "Cannot delete "}, {1003, "Cannot compress "}, {1004, "Cannot decompress "},
     };
     const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);

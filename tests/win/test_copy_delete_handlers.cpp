@@ -132,6 +132,41 @@ TEST(CopyFileTest, ReplaceQuestionByFlagsAndAnswer) {
     });
 }
 
+// A copy (also an archive that compress or decompress copies as it is) is
+// written to a target that fits in 259 characters and refused, naming the
+// cause, for a longer one. The fixture uses the long form.
+TEST(CopyFileTest, ATargetPastTheLimitIsRefusedNamingTheCause) {
+    RunWithTimeout(60000, "copy near the limit", [] {
+        TempDir dir(L"E:\\");
+        CString source = dir.File(L"s.txt.kvf");
+        PutFile(source, "archive bytes");
+        CString folder = dir.File(CString(L'c', 200));
+        MakeDir(folder);
+        for (int nLength : {259, 260}) {
+            SCOPED_TRACE(nLength);
+            Answers a;
+            a.Finish();
+            CString target = folder + L"\\" + CString(L't', nLength - folder.GetLength() - 1);
+            DirectTask t(TASK_COPY, TF_DEFAULT);
+            int nResult = t.task.DoCopyFile(source, target);
+            std::vector<DialogInfo> boxes = a.Boxes();
+            if (nLength == 259) {
+                EXPECT_EQ(nResult, TASK_OK);
+                EXPECT_EQ(ReadAll(AfxLongPathForm(target)), "archive bytes");
+                EXPECT_TRUE(boxes.empty());
+            } else {
+                EXPECT_EQ(nResult, TASK_ERROR);
+                EXPECT_FALSE(Exists(AfxLongPathForm(target)));
+                ASSERT_EQ(boxes.size(), 1u);
+                EXPECT_EQ(U8(boxes[0].AllText()),
+                          U8(L"Cannot copy " + target +
+                             L" :The path is too long; a full path must be shorter than 260 characters."));
+            }
+        }
+        EXPECT_EQ(CountTemps(dir.Path()), 0);
+    });
+}
+
 TEST(CopyFileTest, FailedReplacementKeepsTheOldTarget) {
     RunWithTimeout(60000, "failed copy", [] {
         Answers a;

@@ -263,3 +263,38 @@ TEST(ResetFileAttributesTest, ABusyOrMissingFileGivesTheMessageOfItsOperation) {
     CloseHandle(h);
     EXPECT_TRUE(PathFileExistsW(busy));
 }
+
+// Past MAX_PATH the status is read like any other; a status that cannot be
+// read (a folder named with a trailing backslash is not found by a listing,
+// though its attributes are) stops the reset before anything is written.
+TEST(ResetFileAttributesTest, ReadsPastMaxPathAndWritesNothingUnread) {
+    DialogAnswerer answerer(500);
+    answerer.Answer(nullptr, nullptr, IDOK);
+    TempDir dir(_T("E:\\"));
+    CString folder = dir.File(CString(L'r', 200));
+    CString path = folder + _T("\\") + CString(L'q', 300 - folder.GetLength() - 1);
+    ASSERT_EQ(path.GetLength(), 300);
+    MakeDir(AfxLongPathForm(folder));
+    HANDLE h = CreateFileW(AfxLongPathForm(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    const DWORD three = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(AfxLongPathForm(path), three | FILE_ATTRIBUTE_ARCHIVE));
+    CString held = dir.File(_T("held"));
+    MakeDir(held);
+    ASSERT_TRUE(SetFileAttributesW(held, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+
+    RunWithTimeout(30000, "ResetFileAttributes past MAX_PATH", [&] {
+        EXPECT_TRUE(ResetFileAttributes(path, TASK_DECOMPRESS, FALSE));
+        EXPECT_EQ(GetFileAttributesW(AfxLongPathForm(path)), (DWORD)FILE_ATTRIBUTE_ARCHIVE);
+        EXPECT_EQ(answerer.SeenCount(), 0u);
+
+        EXPECT_FALSE(ResetFileAttributes(held + _T("\\"), TASK_COMPRESS, FALSE));
+        EXPECT_EQ(GetFileAttributesW(held), (DWORD)(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                                                    FILE_ATTRIBUTE_SYSTEM));
+        ASSERT_EQ(answerer.SeenCount(), 1u);
+        EXPECT_TRUE(answerer.Seen()[0].HasText(_T("Cannot compress ") + held + _T("\\ :It is being used")))
+            << U8(answerer.Seen()[0].AllText());
+    });
+    SetFileAttributesW(held, FILE_ATTRIBUTE_NORMAL);
+}

@@ -1,7 +1,7 @@
 // The window framework's behaviour that the program relies on: message-map
 // routing, modal loops on any thread, modeless lifetime, key filtering in
-// PreTranslateMessage, data exchange, worker threads, file listing, message
-// boxes and date formatting.
+// PreTranslateMessage, data exchange, worker threads, file status at every
+// length, file listing, message boxes and date formatting.
 #include "framework/Win.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
@@ -620,6 +620,68 @@ TEST(FrameworkThread, SuspendedWorkerInheritsMainWindowAndDeletesItself) {
     }
     EXPECT_EQ(AfxGetApp(), nullptr);
     EXPECT_EQ(AfxGetMainWnd(), nullptr);
+}
+
+// ---- file status at every length ----------------------------------------------
+
+TEST(FrameworkFile, LongPathFormOnlyPastMaxPath) {
+    const CString e = L"E:\\";
+    struct Row {
+        CString path, form;
+    } rows[] = {
+        {e + CString(L'a', 256), e + CString(L'a', 256)},              // 259: as it is
+        {e + CString(L'a', 257), L"\\\\?\\" + e + CString(L'a', 257)},  // 260
+        {L"\\\\srv\\share\\" + CString(L'b', 250), L"\\\\?\\UNC\\srv\\share\\" + CString(L'b', 250)},
+        {L"\\\\?\\" + e + CString(L'c', 300), L"\\\\?\\" + e + CString(L'c', 300)},
+        {e + L"x\\..\\" + CString(L'd', 20), e + CString(L'd', 20)},  // made full
+    };
+    for (const Row& r : rows) EXPECT_EQ(AfxLongPathForm(r.path).ToUtf8(), r.form.ToUtf8());
+}
+
+// The status of a file is read, written and the file removed by its plain
+// path at any length the system holds (the fixture itself uses the long form).
+TEST(FrameworkFile, StatusReadAndWrittenPastMaxPath) {
+    TempDir dir(L"E:\\");
+    for (int nLength : {200, 259, 260, 300}) {
+        SCOPED_TRACE(nLength);
+        // Folders of at most 200 characters each, the last one filling up.
+        CString folder;
+        folder.Format(L"%ls\\%d", dir.Path().GetString(), nLength);
+        ASSERT_TRUE(::CreateDirectoryW(folder, nullptr));
+        while (folder.GetLength() < nLength - 7) {
+            int n = nLength - 7 - folder.GetLength() - 1;
+            folder += L"\\" + CString(L'f', n > 200 ? 200 : n);
+            ASSERT_TRUE(::CreateDirectoryW(AfxLongPathForm(folder), nullptr));
+        }
+        CString path = folder + L"\\st.txt";
+        ASSERT_EQ(path.GetLength(), nLength);
+        HANDLE h = ::CreateFileW(AfxLongPathForm(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD put = 0;
+        ::WriteFile(h, "status", 6, &put, nullptr);
+        ::CloseHandle(h);
+        ASSERT_TRUE(::SetFileAttributesW(AfxLongPathForm(path), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+
+        CFileStatus st;
+        ASSERT_TRUE(CFile::GetStatus(path, st));
+        EXPECT_EQ(st.m_size, 6u);
+        EXPECT_EQ(st.m_attribute, (BYTE)(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+        EXPECT_NE(st.m_mtime.GetTime(), 0);
+        // The full name holds only a path that fits it, never a cut one.
+        EXPECT_EQ(CString(st.m_szFullName).ToUtf8(), nLength < MAX_PATH ? path.ToUtf8() : "");
+
+        st.m_mtime = CTime(2010, 3, 4, 5, 6, 8);
+        st.m_attribute = FILE_ATTRIBUTE_READONLY;
+        CFile::SetStatus(path, st);
+        CFileStatus back;
+        ASSERT_TRUE(CFile::GetStatus(path, back));
+        EXPECT_EQ(back.m_mtime.GetTime(), st.m_mtime.GetTime());
+        EXPECT_EQ(back.m_attribute & 0x07, FILE_ATTRIBUTE_READONLY);
+        ::SetFileAttributesW(AfxLongPathForm(path), FILE_ATTRIBUTE_NORMAL);
+        CFile::Remove(path);
+        EXPECT_EQ(::GetFileAttributesW(AfxLongPathForm(path)), INVALID_FILE_ATTRIBUTES);
+        EXPECT_FALSE(CFile::GetStatus(path, back));
+    }
 }
 
 // ---- file listing ---------------------------------------------------------------
