@@ -5,6 +5,7 @@
 #include "ResourceIds.h"
 #include "ShellExecPath.h"
 #include "fileops/FileTask.h"
+#include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskThread.h"
 #include "password/PwdDlg.h"
@@ -253,13 +254,22 @@ BOOL CKIVApp::OpenArchive(const CString& strArchive) {
     if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY) || !IsFullPath(strArchive) ||
         strArchive.Right(4).CompareNoCase(L".kvf") != 0)
         return FALSE;
+    // Decompressed only into a file of its own beside it: a name with
+    // nothing before ".kvf" has no name to restore, and its task would copy
+    // the archive onto itself and succeed.
     CString target = StripExtensionIf(strArchive, L"kvf");
+    if (GetFileNamePart(strArchive).GetLength() <= 4 || IsSamePath(target, strArchive)) return FALSE;
     CFileTaskThread* pBatch = new (std::nothrow) CFileTaskThread;
     if (!pBatch) return FALSE;
     pBatch->AddTask(strArchive, target, TASK_DECOMPRESS);
     int result = pBatch->Start(TRUE);
     delete pBatch;
-    if (result == 1) DeleteFolderTree(strArchive);
+    // The decompress handler takes one more ".kvf" off its target. The
+    // archive goes only when the worker reported success and that file is
+    // there, apart from the archive.
+    CString written = StripExtensionIf(target, L"kvf");
+    if (result == IDOK && !IsSamePath(written, strArchive) && GetFileAttributesW(written) != INVALID_FILE_ATTRIBUTES)
+        DeleteFolderTree(strArchive);
     ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
     return TRUE;
 }

@@ -6,6 +6,7 @@
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
+#include "views/DroppedFiles.h"
 #include <shlobj.h>
 #include <new>
 #include <vector>
@@ -38,49 +39,6 @@ const int TIP_SHOWN_MS = 20000;
 CString DrivePath() {
     CKIVApp* pApp = static_cast<CKIVApp*>(AfxGetApp());
     return pApp ? pApp->GetDrivePath() : CString();
-}
-
-// The number of paths in a dropped-file block, 0 when it is not one: too
-// short, its list outside the block, or the list not ended by an empty
-// name inside the block. The block may come from any program, and the
-// system's readers walk it without a bound.
-UINT CountDroppedFiles(HDROP hDrop) {
-    if (!hDrop) return 0;
-    SIZE_T nSize = ::GlobalSize(hDrop);
-    const BYTE* p = (const BYTE*)::GlobalLock(hDrop);
-    if (!p) return 0;
-    UINT nCount = 0;
-    BOOL bValid = FALSE;
-    if (nSize >= sizeof(DROPFILES)) {
-        const DROPFILES* pdf = (const DROPFILES*)p;
-        SIZE_T nAt = pdf->pFiles;
-        SIZE_T nUnit = pdf->fWide ? sizeof(WCHAR) : 1;
-        BOOL bInName = FALSE;
-        for (; nAt >= sizeof(DROPFILES) && nAt + nUnit <= nSize; nAt += nUnit) {
-            BOOL bZero = nUnit == 1 ? p[nAt] == 0 : (p[nAt] == 0 && p[nAt + 1] == 0);
-            if (!bZero) {
-                bInName = TRUE;
-            } else if (bInName) {
-                ++nCount;
-                bInName = FALSE;
-            } else {
-                bValid = TRUE;  // an empty name ends the list
-                break;
-            }
-        }
-    }
-    ::GlobalUnlock(hDrop);
-    return bValid ? nCount : 0;
-}
-
-// Path nIndex of a checked block at its full length: a path cut to a fixed
-// buffer can name another file that exists.
-CString DroppedFile(HDROP hDrop, UINT nIndex) {
-    UINT nLength = ::DragQueryFileW(hDrop, nIndex, nullptr, 0);
-    if (!nLength) return CString();
-    std::vector<WCHAR> buf(nLength + 1, 0);
-    UINT nGot = ::DragQueryFileW(hDrop, nIndex, buf.data(), nLength + 1);
-    return CString(buf.data(), (int)(nGot <= nLength ? nGot : nLength));
 }
 
 }  // namespace
@@ -330,13 +288,15 @@ void SPLASHDLG::OnDropFiles(HDROP hDropInfo) {
     CString strFolder = DropTarget();
     if (strFolder.IsEmpty()) {
         ShowTaskError(TaskString(125), TaskString(117));
-    } else if (UINT nCount = CountDroppedFiles(hDropInfo)) {
-        CompressDropped(hDropInfo, nCount, strFolder);
+    } else {
+        // A block that fails the check is refused whole: nothing of it is read.
+        std::vector<CString> paths;
+        if (ReadDroppedFiles((HGLOBAL)hDropInfo, paths) && !paths.empty()) CompressDropped(paths, strFolder);
     }
     ::DragFinish(hDropInfo);
 }
 
-void SPLASHDLG::CompressDropped(HDROP hDrop, UINT nCount, const CString& strFolder) {
+void SPLASHDLG::CompressDropped(const std::vector<CString>& paths, const CString& strFolder) {
     CMainFrame* pFrame = nullptr;
     CWnd* pMain = AfxGetMainWnd();
     if (pMain && pMain->IsKindOf(RUNTIME_CLASS(CMainFrame))) pFrame = static_cast<CMainFrame*>(pMain);
@@ -350,8 +310,7 @@ void SPLASHDLG::CompressDropped(HDROP hDrop, UINT nCount, const CString& strFold
     if (strBase.Right(1) != L"\\") strBase += L"\\";
 
     CFileTaskThread* pBatch = new CFileTaskThread;
-    for (UINT i = 0; i < nCount; ++i) {
-        CString strSrc = DroppedFile(hDrop, i);
+    for (const CString& strSrc : paths) {
         CString strName = GetFileNamePart(strSrc);
         CString strDst = strBase + strName;
         if (strDst == strSrc) {

@@ -6,6 +6,7 @@
 #include "framework/Win.h"
 #include "framework/win/ToolTipCtrl.h"
 #include <shellapi.h>
+#include <vector>
 
 // Resources of the window (res/dropwin.rc).
 #define IDD_DROPWIN 155
@@ -81,8 +82,8 @@ protected:
     // The folder dropped files go to; empty when there is none.
     CString DropTarget() const;
     // Compresses the dropped paths into strFolder unless one of them lies
-    // there already; the handle stays the caller's.
-    void CompressDropped(HDROP hDrop, UINT nCount, const CString& strFolder);
+    // there already.
+    void CompressDropped(const std::vector<CString>& paths, const CString& strFolder);
 
     DECLARE_MESSAGE_MAP()
 };

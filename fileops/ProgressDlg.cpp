@@ -76,6 +76,8 @@ void CProgressDlg::OnCancel() {
         DestroyWindow();
 }
 
+void CProgressDlg::OnOK() {}
+
 void CProgressDlg::PostNcDestroy() {
     CDialog::PostNcDestroy();
     if (!m_bModal && m_bInitDone) delete this;

@@ -39,6 +39,10 @@ protected:
     void PostNcDestroy() override;
     BOOL OnInitDialog() override;
     void OnCancel() override;
+    // Enter (the dialog has no default button, so it sends IDOK) does
+    // nothing: the dialog ends only when the worker says the batch is over,
+    // or through Cancel.
+    void OnOK() override;
 
     virtual LRESULT OnProgressAdvance(WPARAM wParam, LPARAM lParam);
     virtual LRESULT OnProgressNames(WPARAM wParam, LPARAM lParam);

@@ -79,7 +79,8 @@ CFileTaskThread::CFileTaskThread()
       m_bResumed(FALSE),
       m_bAbandoned(FALSE),
       m_bDlgWindow(FALSE),
-      m_bWorkerDone(0) {}
+      m_bWorkerDone(0),
+      m_bWorkerAllOk(0) {}
 
 CFileTaskThread::~CFileTaskThread() {
     // The worker is done with the batch once it has flagged so; until then
@@ -163,6 +164,9 @@ int CFileTaskThread::Start(BOOL bModal) {
         ResumeWorker();
         return 0;
     }
+    // Success is the worker's word alone: the dialog also ends on a
+    // WM_TASK_DONE that another program posts while the tasks still run.
+    if (nResult == IDOK && !(m_bWorkerDone && m_bWorkerAllOk)) nResult = IDCANCEL;
     return (int)nResult;
 }
 
@@ -249,6 +253,7 @@ UINT CFileTaskThread::FileTaskThreadProc(LPVOID pParam) {
     HWND hMain = pMain ? pMain->GetSafeHwnd() : nullptr;
     // From here on the batch may be deleted at any moment (the modal dialog
     // ends on WM_TASK_DONE and its starter may free the batch).
+    pBatch->m_bWorkerAllOk = bAllOk ? 1 : 0;
     InterlockedExchange(&pBatch->m_bWorkerDone, 1);
     if (hDlg) ::PostMessageW(hDlg, WM_TASK_DONE, bAllOk ? 1 : 0, 0);
     if (hMain) ::PostMessageW(hMain, WM_TASKTHREAD_DONE, (WPARAM)pBatch, 0);

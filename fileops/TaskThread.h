@@ -33,8 +33,9 @@ public:
     // once. FALSE, and nothing queued, once the batch has been started.
     BOOL AddTask(CString strSrc, CString strDst, int nType);
     // Starts the batch (at least one task). Modeless: 1, the dialog hidden
-    // until the bar moves. Modal: the dialog's result, IDOK when every task
-    // succeeded, IDCANCEL after a failure or Cancel. 0 when nothing could be
+    // until the bar moves. Modal: the dialog's result, IDOK only when the
+    // worker has reported that every task succeeded, IDCANCEL after a
+    // failure or Cancel (or a dialog ended otherwise). 0 when nothing could be
     // run (no worker thread or no dialog window); WM_TASKTHREAD_DONE is then
     // posted all the same, so the batch's owner frees it as usual.
     int Start(BOOL bModal);
@@ -75,4 +76,5 @@ private:
     BOOL m_bAbandoned;     // the worker is to run nothing (the dialog failed)
     BOOL m_bDlgWindow;     // a modeless dialog window was created (it then owns itself)
     volatile LONG m_bWorkerDone;  // set by the worker once it reads nothing more of the batch
+    volatile LONG m_bWorkerAllOk; // the worker's verdict, written before m_bWorkerDone
 };

@@ -5,6 +5,7 @@
 #include "app/AppMessages.h"
 #include "app/MainFrame.h"
 #include "app/ResourceIds.h"
+#include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
@@ -341,6 +342,15 @@ BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
     if (prefix.IsEmpty() || prefix[prefix.GetLength() - 1] != L'\\') prefix += L'\\';
     return strPath.GetLength() > prefix.GetLength() && strPath.Left(prefix.GetLength()).CompareNoCase(prefix) == 0;
 }
+
+// The file that a compress or decompress task of a file source writes:
+// compress makes target.kvf of a plain file, decompress makes the target
+// without ".kvf" of an archive; any other file they copy to the target.
+CString WrittenFile(const CFileTask& task) {
+    BOOL bArchive = IsKvfFile(task.m_strSrc);
+    if (task.m_nType == TASK_COMPRESS) return bArchive ? task.m_strDst : AppendExtension(task.m_strDst, L"kvf");
+    return bArchive ? StripExtensionIf(task.m_strDst, L"kvf") : task.m_strDst;
+}
 }  // namespace
 
 NameKind GetNameKind(const CString& strName) {
@@ -376,9 +386,8 @@ void CFileView::OnRButtonUp(UINT, POINT point) {
         pPopup->EnableMenuItem(ID_NEW_FOLDER, GRAY);
         int nKind = 0;
         for (int i = list.GetNextItem(-1, LVNI_SELECTED); i >= 0; i = list.GetNextItem(i, LVNI_SELECTED)) {
-            WCHAR label[255] = {0};
-            list.GetItemText(i, 0, label, 255);
-            int k = GetNameKind(label);
+            // The whole label: a name cut short no longer ends in ".kvf".
+            int k = GetNameKind(list.GetItemText(i, 0));
             if (nKind == 0) nKind = k;
             else if (nKind != NAME_KIND_NONE && k != nKind) nKind = NAME_KIND_NONE;
         }
@@ -551,6 +560,16 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
     if ((dwAttrs & FILE_ATTRIBUTE_DIRECTORY) &&
         (pTask->m_nType == TASK_COMPRESS || IsSameOrInside(pTask->m_strDst, pTask->m_strSrc)))
         return;
+    // Only a source whose task wrote its result elsewhere goes: an archive
+    // "compressed" is copied, a file "decompressed" too, and a copy onto
+    // the source itself succeeds without writing anything new.
+    if (!(dwAttrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        CString strWritten = WrittenFile(*pTask);
+        DWORD dwWritten = ::GetFileAttributesW(strWritten);
+        if (IsSamePath(strWritten, pTask->m_strSrc) || dwWritten == INVALID_FILE_ATTRIBUTES ||
+            (dwWritten & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+    }
     // The shell is told, as the handlers tell it of what they write: the
     // list learns of the change only through it, and a shell that does not
     // announce a deletion it did silently would leave the source listed. A

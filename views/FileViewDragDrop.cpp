@@ -2,6 +2,7 @@
 // temporary drag folder) and as a drop target (files dropped on it are
 // compressed into the folder it shows).
 #include "DragDrop.h"
+#include "DroppedFiles.h"
 #include "FileItem.h"
 #include "FileView.h"
 #include "app/KIVApp.h"
@@ -32,13 +33,6 @@ HGLOBAL GlobalCopy(const std::vector<BYTE>& bytes) {
     return h;
 }
 
-// The dropped path at nIndex, whatever its length.
-CString DroppedPath(HDROP hDrop, UINT nIndex) {
-    UINT n = ::DragQueryFileW(hDrop, nIndex, nullptr, 0);
-    std::vector<WCHAR> buf((size_t)n + 1, 0);
-    ::DragQueryFileW(hDrop, nIndex, buf.data(), n + 1);
-    return CString(buf.data());
-}
 }  // namespace
 
 // ---- dragging out -----------------------------------------------------------------
@@ -152,32 +146,27 @@ BOOL CFileView::OnDrop(COleDataObject* pDataObject, DWORD dropEffect, POINT poin
     if (DropEffectFor(pDataObject) == DROPEFFECT_NONE) return FALSE;
     HGLOBAL hDrop = pDataObject->GetGlobalData(CF_HDROP);
     if (!hDrop) return FALSE;
-    UINT count = ::DragQueryFileW((HDROP)hDrop, 0xFFFFFFFF, nullptr, 0);
-    if (count == 0) {
-        ::GlobalFree(hDrop);
-        return TRUE;
-    }
+    // A block that fails the check is refused whole: nothing of it is read.
+    std::vector<CString> paths;
+    BOOL bSound = ReadDroppedFiles(hDrop, paths);
+    ::GlobalFree(hDrop);
+    if (!bSound) return FALSE;
+    if (paths.empty()) return TRUE;
     CFileTaskThread* pBatch = new (std::nothrow) CFileTaskThread;
-    if (!pBatch) {
-        ::GlobalFree(hDrop);
-        return FALSE;
-    }
+    if (!pBatch) return FALSE;
     CString folder = m_strFolder;
     if (folder.Right(1) != L"\\") folder += L"\\";
-    for (UINT i = 0; i < count; ++i) {
-        CString path = DroppedPath((HDROP)hDrop, i);
+    for (const CString& path : paths) {
         CString target = folder + GetFileNamePart(path);
         if (target == path) {
             CString text;
             text.Format(L"%s%s: ", (LPCWSTR)TaskString(IDS_CANNOT_MOVE), (LPCWSTR)GetFileNamePart(path));
             ShowTaskError(text + TaskString(IDS_SAME_NAMES), TaskString(IDS_MOVE_ERROR));
             delete pBatch;
-            ::GlobalFree(hDrop);
             return FALSE;
         }
         pBatch->AddTask(path, target, TASK_COMPRESS);
     }
-    ::GlobalFree(hDrop);
     // The frame owns the batch from here and deletes it when it ends.
     CFrameWnd* pFrame = GetParentFrame();
     if (pFrame && pFrame->IsKindOf(RUNTIME_CLASS(CMainFrame))) static_cast<CMainFrame*>(pFrame)->StartBatch(pBatch, FALSE);

@@ -6,6 +6,8 @@
 #include "fileops/PathFunctions.h"
 #include "tests/win/HandlerTestSupport.h"
 #include "views/DragDrop.h"
+#include "views/DroppedFiles.h"
+#include <algorithm>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -27,7 +29,83 @@ std::vector<CString> PathsOf(const std::vector<BYTE>& block) {
     }
     return r;
 }
+
+// A dropped-file block as another program may make it: the header (when
+// the block has room for it), then the list's bytes at offset 20, in a
+// global block of exactly nSize bytes (0: header and list) whose every
+// other byte is not zero, so that nothing ends by chance.
+HGLOBAL ForgedBlock(DWORD pFiles, BOOL fWide, const std::vector<BYTE>& list, SIZE_T nSize = 0) {
+    if (!nSize) nSize = sizeof(DROPFILES) + list.size();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, nSize);
+    BYTE* p = (BYTE*)GlobalLock(h);
+    SIZE_T nReal = GlobalSize(h);
+    memset(p, 'A', nReal);
+    if (nReal >= sizeof(DROPFILES)) {
+        DROPFILES* df = (DROPFILES*)p;
+        memset(df, 0, sizeof *df);
+        df->pFiles = pFiles;
+        df->fWide = fWide;
+        memcpy(p + sizeof(DROPFILES), list.data(), std::min(list.size(), nReal - sizeof(DROPFILES)));
+    }
+    GlobalUnlock(h);
+    return h;
+}
+
+// The bytes of a path list: each path with its zero, then (when ended) the
+// empty name that ends the list.
+std::vector<BYTE> ListBytes(const std::vector<std::wstring>& paths, bool wide, bool ended = true) {
+    std::vector<BYTE> r;
+    auto unit = [&](wchar_t c) {
+        r.push_back((BYTE)(c & 0xFF));
+        if (wide) r.push_back((BYTE)(c >> 8));
+    };
+    for (const std::wstring& p : paths) {
+        for (wchar_t c : p) unit(c);
+        unit(0);
+    }
+    if (ended) unit(0);
+    return r;
+}
 }  // namespace
+
+TEST(DroppedFilesTest, OnlyASoundBlockIsRead) {
+    const DWORD kAt = sizeof(DROPFILES);
+    std::vector<BYTE> unended = ListBytes({L"C:\\a.txt"}, true, false);
+    unended.resize(unended.size() - 2);  // not even the path's own zero
+    std::vector<BYTE> halfUnit = ListBytes({L"C:\\a"}, true);
+    halfUnit.pop_back();
+    struct Case {
+        const char* what;
+        HGLOBAL h;
+        bool sound;
+        std::vector<CString> paths;
+    } cases[] = {
+        {"two wide paths", ForgedBlock(kAt, TRUE, ListBytes({L"C:\\a.txt", L"D:\\b c\\d.doc"}, true)), true,
+         {L"C:\\a.txt", L"D:\\b c\\d.doc"}},
+        {"a narrow path", ForgedBlock(kAt, FALSE, ListBytes({L"C:\\n.txt"}, false)), true, {L"C:\\n.txt"}},
+        {"no paths", ForgedBlock(kAt, TRUE, ListBytes({}, true)), true, {}},
+        {"the block the list builds", nullptr, true, {L"C:\\x\\a.txt", L"C:\\x\\b"}},
+        {"list offset past the block", ForgedBlock(0x7FFFFFF0, TRUE, ListBytes({L"C:\\a.txt"}, true)), false, {}},
+        {"list offset inside the header", ForgedBlock(4, TRUE, ListBytes({L"C:\\a.txt"}, true)), false, {}},
+        {"last path without its zero", ForgedBlock(kAt, TRUE, unended), false, {}},
+        {"narrow path without its zero", ForgedBlock(kAt, FALSE, {'C', ':', '\\', 'x'}), false, {}},
+        {"list not ended", ForgedBlock(kAt, TRUE, ListBytes({L"C:\\a.txt"}, true, false)), false, {}},
+        {"a half unit at the end", ForgedBlock(kAt, TRUE, halfUnit), false, {}},
+        {"smaller than its header", ForgedBlock(kAt, TRUE, {}, 8), false, {}},
+    };
+    std::vector<BYTE> built = BuildDropFilesBlock({L"C:\\x\\a.txt", L"C:\\x\\b"});
+    cases[3].h = GlobalAlloc(GMEM_MOVEABLE, built.size());
+    memcpy(GlobalLock(cases[3].h), built.data(), built.size());
+    GlobalUnlock(cases[3].h);
+    for (const Case& c : cases) {
+        std::vector<CString> paths = {L"left over"};
+        EXPECT_EQ(ReadDroppedFiles(c.h, paths) != FALSE, c.sound) << c.what;
+        EXPECT_EQ(paths, c.paths) << c.what;
+        GlobalFree(c.h);
+    }
+    std::vector<CString> none;
+    EXPECT_FALSE(ReadDroppedFiles(nullptr, none));
+}
 
 TEST(DragOutTest, DropFilesBlockHoldsThePathsInWholeBlocksOf32Bytes) {
     // Three paths of 40, 50 and 60 characters: S = 306, a block of 352 bytes.
@@ -208,6 +286,8 @@ public:
         CacheGlobalData(CF_HDROP, h);
         if (tagged) CacheGlobalData(g_cfDragTag, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
     }
+    // A block made by hand (another program's).
+    explicit DropData(HGLOBAL hBlock) { CacheGlobalData(CF_HDROP, hBlock); }
 };
 
 // Drives the list's registered drop target as a drag source would; a
@@ -359,6 +439,50 @@ TEST_F(ListDragDropTest, DropsThatAreRefused) {
     std::vector<CString> after;
     ListTree(shown.Path(), L"", after);
     EXPECT_EQ(after, before);
+}
+
+TEST_F(ListDragDropTest, ForgedBlocksAreRefusedWhole) {
+    Watchdog dog(120000, "forged drops");
+    DrivePassword pwd({L"abc123"});
+    TempDir outside;
+    PutFile(outside.File(L"a.txt"), "dropped");
+    TempDir shown(L"E:\\dd");
+    Show(shown.Path());
+    Answers answers;
+    answers.Finish();
+    const DWORD kAt = sizeof(DROPFILES);
+    // A good path first, so that a reader that stops at the fault would
+    // still compress something.
+    std::vector<BYTE> unended = ListBytes({std::wstring(outside.File(L"a.txt"))}, true, false);
+    unended.resize(unended.size() - 2);
+    struct Case {
+        const char* what;
+        HGLOBAL h;
+    } forged[] = {
+        {"list offset past the block", ForgedBlock(0x7FFFFFF0, TRUE, ListBytes({L"C:\\a.txt"}, true))},
+        {"last path without its zero", ForgedBlock(kAt, TRUE, unended)},
+        {"smaller than its header", ForgedBlock(kAt, TRUE, {}, 12)},
+    };
+    for (const Case& c : forged) {
+        DropData* pData = new DropData(c.h);
+        EXPECT_EQ(DropOnList(pData, 0), (DWORD)DROPEFFECT_NONE) << c.what;
+        pData->InternalRelease();
+        EXPECT_TRUE(FrameApp::Frame()->m_arrBatches.empty()) << c.what;
+    }
+    PumpFor(300);
+    std::vector<CString> made;
+    ListTree(shown.Path(), L"", made);
+    EXPECT_TRUE(made.empty());
+    EXPECT_TRUE(answers.Boxes().empty());
+
+    // The same list still takes a sound block.
+    DropData* pGood = new DropData(ForgedBlock(kAt, TRUE, ListBytes({std::wstring(outside.File(L"a.txt"))}, true)));
+    EXPECT_EQ(DropOnList(pGood, 0), (DWORD)DROPEFFECT_COPY);
+    pGood->InternalRelease();
+    ASSERT_TRUE(BatchesDone());
+    EXPECT_TRUE(Exists(shown.File(L"a.txt.kvf")));
+    EXPECT_EQ(ReadAll(outside.File(L"a.txt")), "dropped");
+    for (const DialogInfo& d : answers.Boxes()) ADD_FAILURE() << U8(d.caption) << ": " << U8(d.AllText());
 }
 
 TEST_F(ListDragDropTest, ADragOutOffersDecompressedCopiesInItsDragFolder) {

@@ -284,31 +284,38 @@ TEST(NameKindTest, LabelsByTheirLastExtension) {
 
 TEST(TaskDoneTest, OnlyASucceededTaskGivesItsSourceAway) {
     TempDir dir;
+    // The source, the task's target (null: the source's own path) and the
+    // file that stands for what the task wrote (null: nothing).
     struct Case {
         const char* what;
         int result, type;
         bool folder;
+        LPCWSTR src, dst, written;
         bool gone;
     } cases[] = {
-        {"compressed file", TASK_OK, TASK_COMPRESS, false, true},
-        {"decompressed archive", TASK_OK, TASK_DECOMPRESS, false, true},
-        {"decompressed folder of archives", TASK_OK, TASK_DECOMPRESS, true, true},
-        {"folder compressed in place", TASK_OK, TASK_COMPRESS, true, false},
-        {"failed or incomplete archive", TASK_ERROR, TASK_COMPRESS, false, false},
-        {"cancelled", TASK_CANCELLED, TASK_COMPRESS, false, false},
-        {"skipped", TASK_SKIPPED, TASK_DECOMPRESS, false, false},
-        {"copied", TASK_OK, TASK_COPY, false, false},
+        {"compressed file", TASK_OK, TASK_COMPRESS, false, L"a.txt", nullptr, L"a.txt.kvf", true},
+        {"decompressed archive", TASK_OK, TASK_DECOMPRESS, false, L"b.txt.kvf", L"b.txt", L"b.txt", true},
+        {"decompressed folder of archives", TASK_OK, TASK_DECOMPRESS, true, L"c.kvf", L"c", nullptr, true},
+        {"folder compressed in place", TASK_OK, TASK_COMPRESS, true, L"d.txt", nullptr, nullptr, false},
+        {"archive compressed: copied onto itself", TASK_OK, TASK_COMPRESS, false, L"e.kvf", nullptr, nullptr, false},
+        {"file decompressed onto itself", TASK_OK, TASK_DECOMPRESS, false, L"f.txt", nullptr, nullptr, false},
+        {"nothing before .kvf: target is the folder", TASK_OK, TASK_DECOMPRESS, false, L".kvf", L"", nullptr, false},
+        {"archive not there after all", TASK_OK, TASK_COMPRESS, false, L"g.txt", nullptr, nullptr, false},
+        {"failed or incomplete archive", TASK_ERROR, TASK_COMPRESS, false, L"h.txt", nullptr, L"h.txt.kvf", false},
+        {"cancelled", TASK_CANCELLED, TASK_COMPRESS, false, L"i.txt", nullptr, L"i.txt.kvf", false},
+        {"skipped", TASK_SKIPPED, TASK_DECOMPRESS, false, L"j.txt.kvf", L"j.txt", L"j.txt", false},
+        {"copied", TASK_OK, TASK_COPY, false, L"k.txt", L"k2.txt", L"k2.txt", false},
     };
-    int n = 0;
     for (const Case& c : cases) {
-        CString src = dir.File(L"src" + CString(std::to_wstring(n++).c_str()) + L".kvf");
+        CString src = dir.File(c.src);
         if (c.folder) {
             ::CreateDirectoryW(src, nullptr);
             WriteAll(src + L"\\inner.txt.kvf", "i");
         } else {
             WriteAll(src, "s");
         }
-        CString dst = c.type == TASK_DECOMPRESS ? src.Left(src.GetLength() - 4) : src;
+        if (c.written) WriteAll(dir.File(c.written), "w");
+        CString dst = c.dst ? dir.File(c.dst) : src;
         CFileTask task(src, dst, c.type, nullptr, nullptr);
         CFileView::OnTaskDone(c.result, &task);
         EXPECT_EQ(!Exists(src), c.gone) << c.what;
@@ -348,6 +355,21 @@ TEST_F(FileCommandsTest, ContextMenuOffersWhatTheSelectionAllows) {
         if (c.clicked) {
             EXPECT_TRUE(ListCtrl().GetItemState(IndexOf(c.clicked), LVIS_FOCUSED) & LVIS_FOCUSED) << c.what;
         }
+    }
+    // A label of 255 characters is read whole: cut short, an archive's name
+    // would end in "kv" and offer Compress. Only the label is long here
+    // (the drive's path would pass 260 characters with such a file).
+    {
+        int i = IndexOf(L"y.kvf");
+        CString longName = CString(L'n', 251) + L".kvf";
+        ListCtrl().SetItemText(i, 0, longName);
+        ASSERT_EQ(ListCtrl().GetItemText(i, 0), longName);
+        ListCtrl().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        MenuProbe probe;
+        probe.Click(ItemPoint(i));
+        ASSERT_TRUE(probe.opened);
+        EXPECT_EQ(probe.states, MenuStates({false, true, true, true, false, false}));
+        ListCtrl().SetItemText(i, 0, L"y.kvf");
     }
     // The menu as the user sees it.
     SelectOnly({L"a.txt"});
@@ -435,6 +457,24 @@ TEST_F(FileCommandsTest, CompressedFolderKeepsItsOriginalsAndArchives) {
     EXPECT_EQ(ArchiveContent(kRoot + L"\\v1.2\\a.txt.kvf"), "alpha");
     EXPECT_EQ(ArchiveContent(kRoot + L"\\v1.2\\b.txt.kvf"), "beta");
     EXPECT_TRUE(Listed(L"v1.2"));
+}
+
+TEST_F(FileCommandsTest, CompressOfAnArchiveKeepsTheArchive) {
+    // Whatever the menu offered: the archive is "compressed" by a copy onto
+    // itself, which succeeds and writes nothing new.
+    const CString arc = kRoot + L"\\work\\kept.kvf";
+    WriteAll(arc, "archive bytes");
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"work"));
+    ht::Answers a;
+    a.Finish();
+    SelectOnly({L"kept.kvf"});
+    RunWithTimeout(kBatchMs, "archive compress", [] { List()->SendMessage(WM_COMMAND, ID_COMPRESS); });
+    WaitForBatches();
+    PumpFor(300);
+    EXPECT_EQ(ReadAll(arc), "archive bytes");
+    EXPECT_TRUE(a.Boxes().empty());
+    EXPECT_TRUE(Listed(L"kept.kvf"));
+    DeleteFileW(arc);
 }
 
 TEST_F(FileCommandsTest, DecompressRestoresTheFileAndRefusesAForeignArchive) {

@@ -290,6 +290,7 @@ TEST_P(ShellRunsTest, AnArchiveOpenedFromTheShellIsRestoredBesideIt) {
     }
     DeleteFileW(dir + L"\\doc.bin");
     WriteArchive(dir + L"\\foreign.bin.kvf", "foreign", "zzz999");
+    WriteArchive(dir + L"\\.kvf", "sound, but with no name to restore", "abc123");
     PutFile(dir + L"\\plain.txt", "plain");
 
     DialogAnswerer answerer;
@@ -312,9 +313,10 @@ TEST_P(ShellRunsTest, AnArchiveOpenedFromTheShellIsRestoredBesideIt) {
     for (const DialogInfo& d : answerer.Seen()) told = told || d.HasText(L"Invalid password.");
     EXPECT_TRUE(told);
 
-    // Not an archive, a folder, a relative name: untouched.
+    // Not an archive, a folder, a relative name, a sound archive with
+    // nothing before ".kvf": untouched.
     std::vector<CString> before = Tree(dir);
-    for (CString arg : {dir + L"\\plain.txt", dir + L"\\sub.kvf", CString(L"plain.txt")}) {
+    for (CString arg : {dir + L"\\plain.txt", dir + L"\\sub.kvf", CString(L"plain.txt"), dir + L"\\.kvf"}) {
         RunInstalled(L"\"" + arg + L"\"");
         EXPECT_EQ(Tree(dir), before) << U8(arg);
     }

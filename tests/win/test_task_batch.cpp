@@ -417,6 +417,48 @@ TEST(TaskBatchTest, CancelSetsTheFlagAndTheOwnerWaitsForTheWorker) {
     }
 }
 
+TEST(TaskBatchTest, OnlyTheWorkerEndsTheDialogWithSuccess) {
+    ScriptScope s;
+    // What reaches the running dialog, whether it is still there a while
+    // later, and what Start returns once the worker has given its result.
+    struct Row {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        int taskResult;
+        bool stays;
+        int start;
+    } rows[] = {
+        {"IDOK, then the task fails", WM_COMMAND, IDOK, TASK_ERROR, true, IDCANCEL},
+        {"Enter, then the task fails", WM_KEYDOWN, VK_RETURN, TASK_ERROR, true, IDCANCEL},
+        {"Enter, then the task succeeds", WM_KEYDOWN, VK_RETURN, TASK_OK, true, IDOK},
+        // Posted by another program while the task still runs: the dialog
+        // goes, but no success is taken from it.
+        {"a stray WM_TASK_DONE(1)", WM_TASK_DONE, 1, TASK_OK, false, IDCANCEL},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::atomic<bool> stayed{false};
+        s.script.flagsAtStart.clear();
+        s.script.results = {r.taskResult};
+        s.script.body = [&](CFileTask& t, int) {
+            HWND hDlg = DialogOf(t);
+            PostMessageW(hDlg, r.message, r.wParam, 0);
+            if (r.message == WM_KEYDOWN) PostMessageW(hDlg, WM_KEYUP, r.wParam, 0xC0000001);
+            Sleep(500);
+            stayed = IsWindow(hDlg) && IsWindowVisible(hDlg);
+        };
+        CFileTaskThread batch;
+        batch.AddTask(_T("C:\\nowhere\\x"), CString(), TASK_COPY);
+        int result = 0;
+        RunWithTimeout(20000, "batch with keys", [&] { result = batch.Start(TRUE); });
+        EXPECT_TRUE(batch.WaitForWorker(5000));
+        EXPECT_EQ(stayed, r.stays);
+        EXPECT_EQ(result, r.start);
+        EXPECT_EQ(batch.m_bCancel, 0);
+    }
+}
+
 TEST(TaskBatchTest, DialogSitsBelowItsOwnerAndStaysOnTheDesktop) {
     ScriptScope s;
     RECT desk;
