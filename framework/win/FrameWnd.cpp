@@ -178,7 +178,7 @@ void CFrameWnd::DockControlBar(CControlBar* pBar, UINT nDockBarID) {
         if (pFloat) pFloat->DestroyWindow();
         if (bVisible) pBar->ShowWindow(SW_SHOWNOACTIVATE);
     }
-    RecalcLayout();
+    RecalcLayoutAndRepaint();
 }
 
 void CFrameWnd::FloatControlBar(CControlBar* pBar, POINT ptScreen) {
@@ -197,14 +197,14 @@ void CFrameWnd::FloatControlBar(CControlBar* pBar, POINT ptScreen) {
     if (pBar->m_pDockBar) pBar->m_pDockBar->RemoveControlBar(pBar);
     pFloat->TakeBar(ptScreen);
     if (pBar->GetStyle() & WS_VISIBLE) pFloat->ShowWindow(SW_SHOWNOACTIVATE);
-    RecalcLayout();
+    RecalcLayoutAndRepaint();
 }
 
 void CFrameWnd::ShowControlBar(CControlBar* pBar, BOOL bShow, BOOL) {
     if (!pBar || !pBar->m_hWnd) return;
     pBar->ShowWindow(bShow ? SW_SHOWNOACTIVATE : SW_HIDE);
     if (pBar->m_pFloatFrame) pBar->m_pFloatFrame->ShowWindow(bShow ? SW_SHOWNOACTIVATE : SW_HIDE);
-    RecalcLayout();
+    RecalcLayoutAndRepaint();
 }
 
 CControlBar* CFrameWnd::GetControlBar(UINT nID) const {
@@ -260,6 +260,13 @@ void CFrameWnd::RecalcLayout(BOOL) {
     if (!bDockAreaSet) m_rectDockArea = rc;
     if (HWND hPane = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST))
         ::MoveWindow(hPane, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+}
+
+void CFrameWnd::RecalcLayoutAndRepaint() {
+    RecalcLayout();
+    // Panes moved by a bar that came, went or changed sides can keep stale
+    // pixels where the bar was (seen under Wine): everything is repainted.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 RECT CFrameWnd::GetDockingArea() const {

@@ -86,6 +86,7 @@ public:
 protected:
     void PostNcDestroy() override;  // frames are made on the heap
     CWnd* GetPaneWindow() const;
+    void RecalcLayoutAndRepaint();
     void OnInitMenuPopup(HMENU hMenu);
     void OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hMenu);
 
