@@ -129,6 +129,7 @@ int CToolBar::CalcHeight() const {
 namespace {
 const int kBorder = 2;   // around the buttons of a docked bar
 const int kGripper = 6;  // the gripper's strip beside the border
+const UINT_PTR kFlyByTimer = 0xE000;  // looks for the pointer while a prompt shows
 }  // namespace
 
 RECT CToolBar::BorderInsets() const {
@@ -189,6 +190,8 @@ SIZE CToolBar::CalcFixedLayout(BOOL bHorz) {
 void CToolBar::SetFlyBy(UINT nID) {
     if (nID == m_nFlyByID) return;
     m_nFlyByID = nID;
+    if (nID) ::SetTimer(m_hWnd, kFlyByTimer, 200, nullptr);
+    else ::KillTimer(m_hWnd, kFlyByTimer);
     CFrameWnd* pFrame = m_pDockSite ? m_pDockSite : GetParentFrame();
     if (pFrame) pFrame->SetFlyByPrompt(nID);
 }
@@ -255,13 +258,22 @@ LRESULT CToolBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
             int i = (int)SendMessage(TB_HITTEST, 0, (LPARAM)&pt);
             SetFlyBy(i >= 0 ? GetItemID(i) : 0);
-            // The leave message brings the idle prompt back.
-            TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, m_hWnd, 0};
-            ::TrackMouseEvent(&tme);
         }
         break;
     case WM_MOUSELEAVE:
         SetFlyBy(0);
+        break;
+    case WM_TIMER:
+        if (wParam == kFlyByTimer) {
+            // The control's own leave message does not come in every case
+            // (a pointer that jumps away, a capture elsewhere): the timer
+            // looks for the pointer. A tracking request of our own would
+            // end the control's, and its tooltips with it (seen under Wine).
+            POINT pt = {};
+            ::GetCursorPos(&pt);
+            if (::WindowFromPoint(pt) != m_hWnd) SetFlyBy(0);
+            return 0;
+        }
         break;
     }
     return CControlBar::WindowProc(message, wParam, lParam);

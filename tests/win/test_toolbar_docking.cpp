@@ -199,6 +199,12 @@ TEST_F(ToolbarDockingTest, FloatsInAToolWindowAndACaptionDoubleClickDocksItAgain
     EXPECT_EQ(Frame()->m_wndSplitter.GetPane(0, 1)->GetStyle() & LVS_TYPEMASK, (DWORD)LVS_REPORT);
     ::SendMessageW(hFloat, WM_COMMAND, ID_VIEW_LARGEICON, (LPARAM)Bar().m_hWnd);
 
+    // Hiding the frame (what closing it does) takes the floating bar along.
+    Frame()->ShowWindow(SW_HIDE);
+    EXPECT_FALSE(::IsWindowVisible(hFloat));
+    Frame()->ShowWindow(SW_SHOW);
+    EXPECT_TRUE(::IsWindowVisible(hFloat));
+
     // A double click on the caption docks it where it was.
     RECT fr = ScreenRect(hFloat);
     ::SendMessageW(hFloat, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(fr.left + 10, fr.top + 5));
@@ -211,10 +217,17 @@ TEST_F(ToolbarDockingTest, FloatsInAToolWindowAndACaptionDoubleClickDocksItAgain
 
 TEST_F(ToolbarDockingTest, ViewToolbarHidesAndShowsItDockedAndFloating) {
     auto toggle = [] { Frame()->SendMessage(WM_COMMAND, ID_VIEW_TOOLBAR, 0); };
+    // The moved list is painted again as a whole, not only where it grew.
+    HWND hList = Frame()->m_wndSplitter.GetPane(0, 1)->m_hWnd;
+    ::RedrawWindow(Frame()->m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT client = ClientScreenRect();
     toggle();
     EXPECT_FALSE(Bar().GetStyle() & WS_VISIBLE);
     EXPECT_EQ(SplitterRect().top, client.top);
+    RECT dirty = {}, whole = {};
+    ::GetUpdateRect(hList, &dirty, FALSE);
+    ::GetClientRect(hList, &whole);
+    EXPECT_TRUE(::EqualRect(&dirty, &whole)) << dirty.top << " " << dirty.bottom;
     toggle();
     EXPECT_TRUE(Bar().IsWindowVisible());
     EXPECT_EQ(SplitterRect().top, ScreenRect(Bar().m_hWnd).bottom);
@@ -269,6 +282,14 @@ TEST_F(ToolbarDockingTest, PointerOnAButtonShowsItsPromptUntilItLeavesTheBar) {
     EXPECT_TRUE(status.GetPaneText(0) == L"Ready") << status.GetPaneText(0).ToUtf8();
     Frame()->OnIdleUpdateCmdUI();
     EXPECT_TRUE(status.GetPaneText(0) == L"Ready");
+
+    // A pointer that went elsewhere without a leave message: the prompt goes too.
+    RECT frame = ScreenRect(Frame()->m_hWnd);
+    ::SetCursorPos(frame.right + 20, frame.bottom + 20);
+    moveTo(2);
+    EXPECT_TRUE(status.GetPaneText(0) == L"Displays itemsin a list");
+    EXPECT_TRUE(PumpUntil([&] { return status.GetPaneText(0) == L"Ready"; }, 3000))
+        << status.GetPaneText(0).ToUtf8();
 
     // Floating, the same.
     Frame()->FloatControlBar(&Bar(), POINT{250, 250});
