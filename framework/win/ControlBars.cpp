@@ -187,6 +187,16 @@ SIZE CToolBar::CalcFixedLayout(BOOL bHorz) {
     return SIZE{ext.cx + in.left + in.right, ext.cy + in.top + in.bottom};
 }
 
+void CToolBar::OnBarPlaced() {
+    // A floating window is never the active one, and a tip shows only in
+    // the active window unless it is told to show always.
+    HWND hTips = (HWND)SendMessage(TB_GETTOOLTIPS);
+    if (!hTips) return;
+    LONG_PTR style = ::GetWindowLongPtrW(hTips, GWL_STYLE);
+    LONG_PTR want = IsFloating() ? (style | TTS_ALWAYSTIP) : (style & ~(LONG_PTR)TTS_ALWAYSTIP);
+    if (want != style) ::SetWindowLongPtrW(hTips, GWL_STYLE, want);
+}
+
 void CToolBar::SetFlyBy(UINT nID) {
     if (nID == m_nFlyByID) return;
     m_nFlyByID = nID;

@@ -52,6 +52,8 @@ public:
     // The window size the bar wants laid out in a row (bHorz) or a column;
     // a length of 0 takes the whole side.
     virtual SIZE CalcFixedLayout(BOOL bHorz);
+    // After the bar moved into a dock site or a floating window.
+    virtual void OnBarPlaced() {}
     BOOL IsFloating() const { return m_pFloatFrame != nullptr; }
     // Docked on the left or right: laid out upright.
     BOOL IsVertDocked() const { return !IsFloating() && (m_dwStyle & CBRS_ORIENT_VERT) != 0; }
@@ -79,6 +81,7 @@ public:
     int CalcHeight() const override;
     // Wraps the buttons into one column for an upright bar, one row otherwise.
     SIZE CalcFixedLayout(BOOL bHorz) override;
+    void OnBarPlaced() override;
     // The gripper's rectangle in window coordinates; empty when none is drawn.
     RECT GetGripperRect() const;
     // The command whose prompt the pointer shows in the frame's message pane; 0 none.

@@ -47,6 +47,7 @@ void CDockBar::DockControlBar(CControlBar* pBar) {
     // The gripper and the border come with the new place.
     ::SetWindowPos(pBar->m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    pBar->OnBarPlaced();
 }
 
 void CDockBar::RemoveControlBar(CControlBar* pBar) {

@@ -28,6 +28,7 @@ void CFloatFrame::TakeBar(POINT ptScreen) {
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     ::SetWindowPos(m_hWnd, nullptr, ptScreen.x, ptScreen.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     RecalcLayout();
+    m_pBar->OnBarPlaced();
 }
 
 void CFloatFrame::RecalcLayout() {

@@ -309,9 +309,15 @@ TEST_F(ToolbarDockingTest, TooltipsReachTheFrameFromEveryPlace) {
         ::SendMessageW(hTo, WM_NOTIFY, ID_VIEW_LARGEICON, (LPARAM)&di);
         return CString(di.lpszText ? di.lpszText : L"");
     };
+    HWND hTips = (HWND)Bar().SendMessage(TB_GETTOOLTIPS);
     EXPECT_TRUE(tip(::GetParent(Bar().m_hWnd)) == L"Icons");
+    EXPECT_FALSE(::GetWindowLongPtrW(hTips, GWL_STYLE) & TTS_ALWAYSTIP);
+    // The floating window never becomes active: its tips show all the same.
     Frame()->FloatControlBar(&Bar(), POINT{250, 250});
     EXPECT_TRUE(tip(::GetParent(Bar().m_hWnd)) == L"Icons");
+    EXPECT_TRUE(::GetWindowLongPtrW(hTips, GWL_STYLE) & TTS_ALWAYSTIP);
+    Frame()->DockControlBar(&Bar(), AFX_IDW_DOCKBAR_BOTTOM);
+    EXPECT_FALSE(::GetWindowLongPtrW(hTips, GWL_STYLE) & TTS_ALWAYSTIP);
 }
 
 TEST_F(ToolbarDockingTest, DockSideIsTheNearEdgeOfTheDockingArea) {
