@@ -84,8 +84,6 @@ public:
     void OnBarPlaced() override;
     // The gripper's rectangle in window coordinates; empty when none is drawn.
     RECT GetGripperRect() const;
-    // The command whose prompt the pointer shows in the frame's message pane; 0 none.
-    UINT GetFlyByID() const { return m_nFlyByID; }
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -98,7 +96,7 @@ private:
 
     HBITMAP m_hbmImages = nullptr;
     int m_nWrapped = -1;   // the layout the buttons have: 1 column, 0 row, -1 not yet
-    UINT m_nFlyByID = 0;
+    UINT m_nFlyByID = 0;   // the button whose prompt the pointer shows; 0 none
 public:
     ~CToolBar() override;
 };

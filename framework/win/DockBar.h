@@ -27,7 +27,6 @@ public:
     void DockControlBar(CControlBar* pBar);
     // Lets the bar go; its parent is then the caller's to set.
     void RemoveControlBar(CControlBar* pBar);
-    const std::vector<CControlBar*>& GetBars() const { return m_arrBars; }
 
     SIZE CalcFixedLayout(BOOL bHorz) override;
     // Puts the bars in place inside the dock bar's present size.
