@@ -111,6 +111,16 @@ TEST_F(ToolbarDockingTest, StartsDockedOnTopWithAGripperAboveTheSplitter) {
     POINT inGrip = {bar.left + g.right / 2, (bar.top + bar.bottom) / 2};
     EXPECT_EQ(Bar().SendMessage(WM_NCHITTEST, 0, MAKELPARAM(inGrip.x, inGrip.y)), HTCAPTION);
     EXPECT_NE(Bar().SendMessage(WM_NCHITTEST, 0, MAKELPARAM(origin.x + 5, origin.y + 5)), HTCAPTION);
+
+    // It is drawn: a raised ridge, light on its left and dark on its right.
+    ::RedrawWindow(Bar().m_hWnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = ::GetWindowDC(Bar().m_hWnd);
+    int mid = (bar.bottom - bar.top) / 2;
+    COLORREF light = ::GetPixel(dc, 3, mid), dark = ::GetPixel(dc, 5, mid), face = ::GetPixel(dc, 1, mid);
+    ::ReleaseDC(Bar().m_hWnd, dc);
+    EXPECT_EQ(light, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(dark, ::GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(face, ::GetSysColor(COLOR_BTNFACE));
 }
 
 TEST_F(ToolbarDockingTest, DocksOnEverySideWithTheSplitterBesideIt) {
