@@ -1,18 +1,28 @@
 #include "ControlBars.h"
 #include "CmdUI.h"
+#include "DockContext.h"
 #include "FrameWnd.h"
 #include "Module.h"
+#include <windowsx.h>
+#include <algorithm>
 
 IMPLEMENT_DYNAMIC(CControlBar, CWnd)
 IMPLEMENT_DYNAMIC(CToolBar, CControlBar)
 IMPLEMENT_DYNAMIC(CStatusBar, CControlBar)
 
-CControlBar::CControlBar() : m_dwStyle(0), m_dwDockStyle(0) {}
+CControlBar::CControlBar()
+    : m_dwStyle(0), m_dwDockStyle(0), m_pDockSite(nullptr), m_pDockBar(nullptr), m_pFloatFrame(nullptr),
+      m_nLastDockID(0) {}
 
 int CControlBar::CalcHeight() const {
     RECT r = {};
     ::GetWindowRect(m_hWnd, &r);
     return r.bottom - r.top;
+}
+
+SIZE CControlBar::CalcFixedLayout(BOOL bHorz) {
+    int n = CalcHeight();
+    return bHorz ? SIZE{0, n} : SIZE{n, 0};
 }
 
 // ---- toolbar ----------------------------------------------------------------
@@ -114,6 +124,169 @@ void CToolBar::OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) {
 int CToolBar::CalcHeight() const {
     DWORD s = (DWORD)SendMessage(TB_GETBUTTONSIZE);
     return HIWORD(s) + 4;
+}
+
+namespace {
+const int kBorder = 2;   // around the buttons of a docked bar
+const int kGripper = 6;  // the gripper's strip beside the border
+const UINT_PTR kFlyByTimer = 0xE000;  // looks for the pointer while a prompt shows
+}  // namespace
+
+RECT CToolBar::BorderInsets() const {
+    RECT r = {0, 0, 0, 0};
+    if (!m_pDockBar) return r;
+    r = {kBorder, kBorder, kBorder, kBorder};
+    if (m_dwStyle & CBRS_GRIPPER) {
+        if (IsVertDocked()) r.top += kGripper;
+        else r.left += kGripper;
+    }
+    return r;
+}
+
+RECT CToolBar::GetGripperRect() const {
+    RECT r = {0, 0, 0, 0};
+    if (!m_pDockBar || !(m_dwStyle & CBRS_GRIPPER)) return r;
+    RECT wr = {};
+    ::GetWindowRect(m_hWnd, &wr);
+    int cx = wr.right - wr.left, cy = wr.bottom - wr.top;
+    if (IsVertDocked()) r = {0, 0, cx, kBorder + kGripper};
+    else r = {0, 0, kBorder + kGripper, cy};
+    return r;
+}
+
+SIZE CToolBar::ButtonExtent() const {
+    SIZE ext = {0, 0};
+    int n = GetCount();
+    for (int i = 0; i < n; ++i) {
+        RECT r = {};
+        if (!SendMessage(TB_GETITEMRECT, (WPARAM)i, (LPARAM)&r)) continue;
+        // A separator that ends a column may span the bar: it sets no width.
+        if (GetItemID(i) || m_nWrapped != 1) ext.cx = std::max(ext.cx, r.right);
+        ext.cy = std::max(ext.cy, r.bottom);
+    }
+    return ext;
+}
+
+SIZE CToolBar::CalcFixedLayout(BOOL bHorz) {
+    int wrap = bHorz ? 0 : 1;
+    if (wrap != m_nWrapped) {
+        int n = GetCount();
+        for (int i = 0; i < n; ++i) {
+            TBBUTTON b = {};
+            if (!SendMessage(TB_GETBUTTON, (WPARAM)i, (LPARAM)&b)) continue;
+            TBBUTTONINFOW bi = {sizeof bi};
+            bi.dwMask = TBIF_BYINDEX | TBIF_STATE;
+            bi.fsState = wrap ? (BYTE)(b.fsState | TBSTATE_WRAP) : (BYTE)(b.fsState & ~TBSTATE_WRAP);
+            SendMessage(TB_SETBUTTONINFOW, (WPARAM)i, (LPARAM)&bi);
+        }
+        m_nWrapped = wrap;
+        SendMessage(TB_AUTOSIZE);
+    }
+    SIZE ext = ButtonExtent();
+    RECT in = BorderInsets();
+    return SIZE{ext.cx + in.left + in.right, ext.cy + in.top + in.bottom};
+}
+
+void CToolBar::OnBarPlaced() {
+    // A floating window is never the active one, and a tip shows only in
+    // the active window unless it is told to show always.
+    HWND hTips = (HWND)SendMessage(TB_GETTOOLTIPS);
+    if (!hTips) return;
+    LONG_PTR style = ::GetWindowLongPtrW(hTips, GWL_STYLE);
+    LONG_PTR want = IsFloating() ? (style | TTS_ALWAYSTIP) : (style & ~(LONG_PTR)TTS_ALWAYSTIP);
+    if (want != style) ::SetWindowLongPtrW(hTips, GWL_STYLE, want);
+}
+
+void CToolBar::SetFlyBy(UINT nID) {
+    if (nID == m_nFlyByID) return;
+    m_nFlyByID = nID;
+    if (nID) ::SetTimer(m_hWnd, kFlyByTimer, 200, nullptr);
+    else ::KillTimer(m_hWnd, kFlyByTimer);
+    CFrameWnd* pFrame = m_pDockSite ? m_pDockSite : GetParentFrame();
+    if (pFrame) pFrame->SetFlyByPrompt(nID);
+}
+
+void CToolBar::OnNcPaint() {
+    HDC dc = ::GetWindowDC(m_hWnd);
+    if (!dc) return;
+    RECT wr = {}, cr = {};
+    ::GetWindowRect(m_hWnd, &wr);
+    ::GetClientRect(m_hWnd, &cr);
+    POINT origin = {0, 0};
+    ::ClientToScreen(m_hWnd, &origin);
+    ::OffsetRect(&cr, origin.x - wr.left, origin.y - wr.top);
+    ::OffsetRect(&wr, -wr.left, -wr.top);
+    ::ExcludeClipRect(dc, cr.left, cr.top, cr.right, cr.bottom);
+    ::FillRect(dc, &wr, ::GetSysColorBrush(COLOR_BTNFACE));
+    RECT g = GetGripperRect();
+    if (!::IsRectEmpty(&g)) {
+        // A raised ridge three pixels wide along the leading edge.
+        RECT line = g;
+        if (IsVertDocked()) line = {g.left + kBorder, g.top + kBorder + 1, g.right - kBorder, g.top + kBorder + 4};
+        else line = {g.left + kBorder + 1, g.top + kBorder, g.left + kBorder + 4, g.bottom - kBorder};
+        ::DrawEdge(dc, &line, BDR_RAISEDINNER, BF_RECT);
+    }
+    ::ReleaseDC(m_hWnd, dc);
+}
+
+LRESULT CToolBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NCCALCSIZE: {
+        LRESULT r = CControlBar::WindowProc(message, wParam, lParam);
+        // Both forms of the message start with the rectangle to shrink.
+        RECT* rc = (RECT*)lParam;
+        RECT in = BorderInsets();
+        rc->left += in.left;
+        rc->top += in.top;
+        rc->right = std::max(rc->left, rc->right - in.right);
+        rc->bottom = std::max(rc->top, rc->bottom - in.bottom);
+        return r;
+    }
+    case WM_NCPAINT:
+        CControlBar::WindowProc(message, wParam, lParam);
+        OnNcPaint();
+        return 0;
+    case WM_NCHITTEST: {
+        RECT wr = {}, g = GetGripperRect();
+        ::GetWindowRect(m_hWnd, &wr);
+        POINT pt = {GET_X_LPARAM(lParam) - wr.left, GET_Y_LPARAM(lParam) - wr.top};
+        if (::PtInRect(&g, pt)) return HTCAPTION;
+        break;
+    }
+    case WM_NCLBUTTONDOWN:
+        // The gripper drags the bar; a bar that may not dock stays put.
+        if (wParam == HTCAPTION) {
+            if (m_pDockSite && m_dwDockStyle) {
+                CDockContext drag(this);
+                drag.Track(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            }
+            return 0;
+        }
+        break;
+    case WM_MOUSEMOVE:
+        if (m_dwStyle & CBRS_FLYBY) {
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            int i = (int)SendMessage(TB_HITTEST, 0, (LPARAM)&pt);
+            SetFlyBy(i >= 0 ? GetItemID(i) : 0);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        SetFlyBy(0);
+        break;
+    case WM_TIMER:
+        if (wParam == kFlyByTimer) {
+            // The control's own leave message does not come in every case
+            // (a pointer that jumps away, a capture elsewhere): the timer
+            // looks for the pointer. A tracking request of our own would
+            // end the control's, and its tooltips with it (seen under Wine).
+            POINT pt = {};
+            ::GetCursorPos(&pt);
+            if (::WindowFromPoint(pt) != m_hWnd) SetFlyBy(0);
+            return 0;
+        }
+        break;
+    }
+    return CControlBar::WindowProc(message, wParam, lParam);
 }
 
 // ---- status bar ---------------------------------------------------------------

@@ -1,7 +1,9 @@
 #include "FrameWnd.h"
 #include "CmdUI.h"
 #include "ControlBars.h"
+#include "DockBar.h"
 #include "Document.h"
+#include "FloatFrame.h"
 #include "Module.h"
 #include "Splitter.h"
 #include "WinApp.h"
@@ -31,7 +33,7 @@ CFrameWnd* CWnd::GetParentFrame() const {
 
 CFrameWnd::CFrameWnd()
     : m_hAccelTable(nullptr), m_hMenuDefault(nullptr), m_pViewActive(nullptr), m_dwDockStyle(0),
-      m_nIDTracking(0) {}
+      m_nIDTracking(0), m_rectDockArea{0, 0, 0, 0} {}
 
 CFrameWnd::~CFrameWnd() {
     if (m_hAccelTable) ::DestroyAcceleratorTable(m_hAccelTable);
@@ -134,16 +136,82 @@ CDocument* CFrameWnd::GetActiveDocument() {
     return m_pViewActive ? m_pViewActive->GetDocument() : nullptr;
 }
 
-void CFrameWnd::DockControlBar(CControlBar* pBar) {
-    if (pBar && std::find(m_listControlBars.begin(), m_listControlBars.end(), pBar) == m_listControlBars.end())
-        m_listControlBars.push_back(pBar);
+void CFrameWnd::EnableDocking(DWORD dwDockStyle) {
+    m_dwDockStyle = dwDockStyle & CBRS_ALIGN_ANY;
+    // Made in this order, so that the top and bottom sites span the frame
+    // and the left and right ones fit between them.
+    for (DWORD side : {CBRS_ALIGN_TOP, CBRS_ALIGN_BOTTOM, CBRS_ALIGN_LEFT, CBRS_ALIGN_RIGHT}) {
+        UINT nID = CDockBar::IdOfSide(side);
+        if (!(m_dwDockStyle & side) || !m_hWnd || ::GetDlgItem(m_hWnd, (int)nID)) continue;
+        auto* pDock = new CDockBar;
+        if (!pDock->Create(this, nID)) delete pDock;
+    }
     RecalcLayout();
+}
+
+void CFrameWnd::DockControlBar(CControlBar* pBar, UINT nDockBarID) {
+    if (!pBar || !pBar->m_hWnd) return;
+    if (std::find(m_listControlBars.begin(), m_listControlBars.end(), pBar) == m_listControlBars.end())
+        m_listControlBars.push_back(pBar);
+    CDockBar* pDock = nullptr;
+    if (nDockBarID) {
+        if (pBar->m_dwDockStyle & CDockBar::SideOfId(nDockBarID)) {
+            CWnd* p = FromHandlePermanent(::GetDlgItem(m_hWnd, (int)nDockBarID));
+            if (p && p->IsKindOf(RUNTIME_CLASS(CDockBar))) pDock = static_cast<CDockBar*>(p);
+        }
+    } else {
+        for (DWORD side : {CBRS_ALIGN_TOP, CBRS_ALIGN_BOTTOM, CBRS_ALIGN_LEFT, CBRS_ALIGN_RIGHT}) {
+            if (!(pBar->m_dwDockStyle & side)) continue;
+            CWnd* p = FromHandlePermanent(::GetDlgItem(m_hWnd, (int)CDockBar::IdOfSide(side)));
+            if (p && p->IsKindOf(RUNTIME_CLASS(CDockBar))) {
+                pDock = static_cast<CDockBar*>(p);
+                break;
+            }
+        }
+    }
+    if (pDock) {
+        BOOL bVisible = (pBar->GetStyle() & WS_VISIBLE) != 0;
+        CFloatFrame* pFloat = pBar->m_pFloatFrame;
+        if (pBar->m_pDockBar && pBar->m_pDockBar != pDock) pBar->m_pDockBar->RemoveControlBar(pBar);
+        pBar->m_pFloatFrame = nullptr;
+        pDock->DockControlBar(pBar);
+        if (pFloat) pFloat->DestroyWindow();
+        if (bVisible) pBar->ShowWindow(SW_SHOWNOACTIVATE);
+    }
+    RecalcLayoutAndRepaint();
+}
+
+void CFrameWnd::FloatControlBar(CControlBar* pBar, POINT ptScreen) {
+    if (!pBar || !pBar->m_hWnd) return;
+    if (std::find(m_listControlBars.begin(), m_listControlBars.end(), pBar) == m_listControlBars.end())
+        m_listControlBars.push_back(pBar);
+    pBar->m_pDockSite = this;
+    CFloatFrame* pFloat = pBar->m_pFloatFrame;
+    if (!pFloat) {
+        pFloat = new CFloatFrame;
+        if (!pFloat->Create(pBar)) {
+            delete pFloat;
+            return;
+        }
+    }
+    if (pBar->m_pDockBar) pBar->m_pDockBar->RemoveControlBar(pBar);
+    pFloat->TakeBar(ptScreen);
+    if (pBar->GetStyle() & WS_VISIBLE) pFloat->ShowWindow(SW_SHOWNOACTIVATE);
+    RecalcLayoutAndRepaint();
 }
 
 void CFrameWnd::ShowControlBar(CControlBar* pBar, BOOL bShow, BOOL) {
     if (!pBar || !pBar->m_hWnd) return;
     pBar->ShowWindow(bShow ? SW_SHOWNOACTIVATE : SW_HIDE);
-    RecalcLayout();
+    if (pBar->m_pFloatFrame) pBar->m_pFloatFrame->ShowWindow(bShow ? SW_SHOWNOACTIVATE : SW_HIDE);
+    RecalcLayoutAndRepaint();
+}
+
+CControlBar* CFrameWnd::GetControlBar(UINT nID) const {
+    for (CControlBar* p : m_listControlBars)
+        if (p->m_hWnd && (UINT)p->GetDlgCtrlID() == nID) return p;
+    CWnd* p = FromHandlePermanent(::GetDlgItem(m_hWnd, (int)nID));
+    return p && p->IsKindOf(RUNTIME_CLASS(CControlBar)) ? static_cast<CControlBar*>(p) : nullptr;
 }
 
 CWnd* CFrameWnd::GetPaneWindow() const {
@@ -155,25 +223,56 @@ void CFrameWnd::RecalcLayout(BOOL) {
     if (!m_hWnd) return;
     RECT rc = {};
     ::GetClientRect(m_hWnd, &rc);
+    BOOL bDockAreaSet = FALSE;
     // Bars are found among the children, so one created but not yet docked
     // is laid out too.
     for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
         CWnd* p = FromHandlePermanent(h);
         if (!p || !p->IsKindOf(RUNTIME_CLASS(CControlBar)) || !::IsWindowVisible(h)) continue;
         auto* bar = static_cast<CControlBar*>(p);
-        int cy = bar->CalcHeight();
-        if (bar->m_dwStyle & CBRS_ALIGN_BOTTOM) {
+        BOOL bDock = bar->IsKindOf(RUNTIME_CLASS(CDockBar));
+        if (bDock && !bDockAreaSet) {
+            m_rectDockArea = rc;
+            bDockAreaSet = TRUE;
+        }
+        DWORD align = bar->m_dwStyle & CBRS_ALIGN_ANY;
+        BOOL bHorz = !(align & CBRS_ORIENT_VERT);
+        SIZE sz = bar->CalcFixedLayout(bHorz);
+        int cx = (int)sz.cx, cy = (int)sz.cy;
+        if (align & CBRS_ALIGN_BOTTOM) {
             ::MoveWindow(h, rc.left, rc.bottom - cy, rc.right - rc.left, cy, TRUE);
             rc.bottom -= cy;
-            if (bar->IsKindOf(RUNTIME_CLASS(CStatusBar))) static_cast<CStatusBar*>(bar)->UpdatePanes();
+        } else if (align & CBRS_ALIGN_LEFT) {
+            ::MoveWindow(h, rc.left, rc.top, cx, rc.bottom - rc.top, TRUE);
+            rc.left += cx;
+        } else if (align & CBRS_ALIGN_RIGHT) {
+            ::MoveWindow(h, rc.right - cx, rc.top, cx, rc.bottom - rc.top, TRUE);
+            rc.right -= cx;
         } else {
             ::MoveWindow(h, rc.left, rc.top, rc.right - rc.left, cy, TRUE);
             rc.top += cy;
         }
+        if (rc.bottom < rc.top) rc.bottom = rc.top;
+        if (rc.right < rc.left) rc.right = rc.left;
+        if (bar->IsKindOf(RUNTIME_CLASS(CStatusBar))) static_cast<CStatusBar*>(bar)->UpdatePanes();
+        if (bDock) static_cast<CDockBar*>(bar)->LayoutBars();
     }
-    if (rc.bottom < rc.top) rc.bottom = rc.top;
+    if (!bDockAreaSet) m_rectDockArea = rc;
     if (HWND hPane = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST))
         ::MoveWindow(hPane, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+}
+
+void CFrameWnd::RecalcLayoutAndRepaint() {
+    RecalcLayout();
+    // Panes moved by a bar that came, went or changed sides can keep stale
+    // pixels where the bar was (seen under Wine): everything is repainted.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+RECT CFrameWnd::GetDockingArea() const {
+    RECT rc = m_rectDockArea;
+    ClientToScreen(&rc);
+    return rc;
 }
 
 void CFrameWnd::OnSize(UINT nType, int, int) {
@@ -202,17 +301,16 @@ void CFrameWnd::OnDestroy() {
 void CFrameWnd::PostNcDestroy() { delete this; }
 
 BOOL CFrameWnd::OnBarCheck(UINT nID) {
-    CWnd* p = GetDlgItem((int)nID);
-    CWnd* pBar = p ? FromHandlePermanent(p->m_hWnd) : nullptr;
-    if (!pBar || !pBar->IsKindOf(RUNTIME_CLASS(CControlBar))) return FALSE;
-    ShowControlBar(static_cast<CControlBar*>(pBar), !pBar->IsWindowVisible(), FALSE);
+    CControlBar* pBar = GetControlBar(nID);
+    if (!pBar) return FALSE;
+    ShowControlBar(pBar, !(pBar->GetStyle() & WS_VISIBLE), FALSE);
     return TRUE;
 }
 
 void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* pCmdUI) {
-    HWND h = ::GetDlgItem(m_hWnd, (int)pCmdUI->m_nID);
-    pCmdUI->Enable(h != nullptr);
-    pCmdUI->SetCheck(h && ::IsWindowVisible(h));
+    CControlBar* pBar = GetControlBar(pCmdUI->m_nID);
+    pCmdUI->Enable(pBar != nullptr);
+    pCmdUI->SetCheck(pBar && (pBar->GetStyle() & WS_VISIBLE));
 }
 
 void CFrameWnd::OnNextPane(UINT nID) {
@@ -271,12 +369,20 @@ void CFrameWnd::SetMessageText(LPCTSTR lpszText) {
 
 void CFrameWnd::OnIdleUpdateCmdUI() {
     if (!m_hWnd || !::IsWindowVisible(m_hWnd)) return;
+    // The dock sites update the bars docked in them.
     for (HWND h = ::GetWindow(m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
         CWnd* p = FromHandlePermanent(h);
         if (p && p->IsKindOf(RUNTIME_CLASS(CControlBar)) && ::IsWindowVisible(h))
             static_cast<CControlBar*>(p)->OnUpdateCmdUI(this, TRUE);
     }
+    for (CControlBar* p : m_listControlBars)
+        if (p->m_pFloatFrame && p->IsWindowVisible()) p->OnUpdateCmdUI(this, TRUE);
     if (!m_nIDTracking) SetMessageText(GetMessageString(AFX_IDS_IDLEMESSAGE));
+}
+
+void CFrameWnd::SetFlyByPrompt(UINT nID) {
+    m_nIDTracking = nID;
+    SetMessageText(GetMessageString(nID ? nID : AFX_IDS_IDLEMESSAGE));
 }
 
 void CFrameWnd::OnInitMenuPopup(HMENU hMenu) {
@@ -310,6 +416,14 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_MENUSELECT:
         OnMenuSelect(LOWORD(wParam), HIWORD(wParam), (HMENU)lParam);
+        break;
+    case WM_SHOWWINDOW:
+        // Floating bars come and go with their frame (a status 0 is ShowWindow's own).
+        if (lParam == 0) {
+            for (CControlBar* p : m_listControlBars)
+                if (p->m_pFloatFrame && (p->GetStyle() & WS_VISIBLE))
+                    p->m_pFloatFrame->ShowWindow(wParam ? SW_SHOWNOACTIVATE : SW_HIDE);
+        }
         break;
     }
     return CWnd::WindowProc(message, wParam, lParam);

@@ -38,15 +38,32 @@ public:
     // The active view's document; NULL without one.
     virtual CDocument* GetActiveDocument();
 
-    void EnableDocking(DWORD dwDockStyle) { m_dwDockStyle = dwDockStyle; }
-    void DockControlBar(CControlBar* pBar);
+    // Makes a dock site on each of the sides (CBRS_ALIGN_...) bars may dock on.
+    void EnableDocking(DWORD dwDockStyle);
+    DWORD GetDockStyle() const { return m_dwDockStyle; }
+    // Docks the bar on the side nDockBarID (AFX_IDW_DOCKBAR_...), or with 0 on
+    // the first of top, bottom, left, right that both allow; from a floating
+    // window too. Without a dock site the bar stays a child laid out on top.
+    void DockControlBar(CControlBar* pBar, UINT nDockBarID = 0);
+    // Floats the bar in a window of its own, its top-left corner at ptScreen.
+    void FloatControlBar(CControlBar* pBar, POINT ptScreen);
+    // Shows or hides the bar where it is, docked or floating.
     void ShowControlBar(CControlBar* pBar, BOOL bShow, BOOL bDelay);
-    // Toolbar on top, status bar at the bottom, pane AFX_IDW_PANE_FIRST between.
+    // The bar with this id, docked, floating or a child of the frame; NULL when none.
+    CControlBar* GetControlBar(UINT nID) const;
+    // Bars along their sides (those made first outermost), pane
+    // AFX_IDW_PANE_FIRST in what is left.
     virtual void RecalcLayout(BOOL bNotify = TRUE);
+    // Where the dock sites lie (the client area inside the other bars), in
+    // screen coordinates.
+    RECT GetDockingArea() const;
     // The toolbar's buttons and the status bar's panes (the idle update).
     void OnIdleUpdateCmdUI();
     CString GetMessageString(UINT nID) const;
     void SetMessageText(LPCTSTR lpszText);
+    // A bar's fly-by prompt: nID's prompt in the message pane until the
+    // pointer leaves (nID 0), when the idle message comes back.
+    void SetFlyByPrompt(UINT nID);
 
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -69,12 +86,14 @@ public:
 protected:
     void PostNcDestroy() override;  // frames are made on the heap
     CWnd* GetPaneWindow() const;
+    void RecalcLayoutAndRepaint();
     void OnInitMenuPopup(HMENU hMenu);
     void OnMenuSelect(UINT nItemID, UINT nFlags, HMENU hMenu);
 
     CView* m_pViewActive;
     DWORD m_dwDockStyle;
-    UINT m_nIDTracking;   // the prompt shown while a menu is open; 0 none
+    UINT m_nIDTracking;   // the prompt shown while a menu is open or a bar's button is pointed at; 0 none
+    RECT m_rectDockArea;  // GetDockingArea in client coordinates
     CString m_strTitle;
     std::vector<CControlBar*> m_listControlBars;
     friend class CControlBar;
