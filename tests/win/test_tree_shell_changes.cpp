@@ -329,37 +329,57 @@ TEST_F(TreeShellChangesTest, ARenamedFolderTakesItsLoadedSubFoldersAlong) {
     ASSERT_TRUE(PumpUntil([] { return Title().CompareNoCase(kSh) == 0; }, 3000)) << Title().ToUtf8();
 }
 
-TEST_F(TreeShellChangesTest, MessagesFromElsewhereChangeNothing) {
-    HTREEITEM hSh = Item(L"sh");
-    auto before = TreeChildTexts(hSh);
-    ASSERT_TRUE(std::find(before.begin(), before.end(), CString(L"keep")) != before.end());
-    ScopedSpy spy;
-    // Real strings, naming a child, but not handed over by the list: sent
-    // and posted, to the frame and to the tree. Then made-up addresses.
+// The tree's children of E:\sh, the hints and the list are as before.
+class NothingChanges {
+public:
+    NothingChanges() : m_before(TreeChildTexts(Item(L"sh"))) {}
+    void Check() {
+        PumpFor(300);
+        EXPECT_EQ(TreeChildTexts(Item(L"sh")), m_before);
+        EXPECT_TRUE(m_spy.Take().empty());
+        EXPECT_TRUE(Listed(L"keep"));
+        EXPECT_FALSE(Listed(L"stolen"));
+    }
+
+private:
+    std::vector<CString> m_before;
+    ScopedSpy m_spy;
+};
+
+TEST_F(TreeShellChangesTest, MessagesWithRealAddressesFromElsewhereChangeNothing) {
+    ASSERT_TRUE(TreeChildNamed(Item(L"sh"), L"keep"));
+    NothingChanges nothing;
+    // Strings that name a child, but not handed over by the list: sent and
+    // posted, to the frame and to the tree.
     CString newName = L"stolen", oldName = L"keep";
     for (HWND h : {Frame()->m_hWnd, Tree()->m_hWnd}) {
         ::SendMessageW(h, WM_SUBFOLDER_CHANGED, (WPARAM)&newName, (LPARAM)&oldName);
         ::SendMessageW(h, WM_SUBFOLDER_CHANGED, (WPARAM)&newName, 0);
         ::PostMessageW(h, WM_SUBFOLDER_CHANGED, (WPARAM)&newName, (LPARAM)&oldName);
-        ::PostMessageW(h, WM_SUBFOLDER_CHANGED, 0x1000, 0x2000);
-        ::PostMessageW(h, WM_SUBFOLDER_CHANGED, 0x1000, 0);
     }
-    // The shell's notification with an address of item-ID lists, as an
-    // old-style delivery would carry it, and with made-up values.
+    // The shell's notification with the address of a pair of item-ID lists.
     LPITEMIDLIST pidl = ::ILCreateFromPathW(kSh + L"\\keep");
     ASSERT_TRUE(pidl);
     LPCITEMIDLIST pidls[2] = {pidl, nullptr};
-    for (LONG lEvent : {SHCNE_RMDIR, SHCNE_MKDIR, SHCNE_CREATE, SHCNE_UPDATEDIR}) {
+    for (LONG lEvent : {SHCNE_RMDIR, SHCNE_MKDIR, SHCNE_CREATE, SHCNE_UPDATEDIR})
         Tree()->SendMessage(WM_SHELL_CHANGE_NOTIFY, (WPARAM)pidls, lEvent);
-        for (WPARAM w : {(WPARAM)0x1000, (WPARAM)0x4, (WPARAM)-1}) ::PostMessageW(Tree()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, w, lEvent);
-        ::PostMessageW(Tree()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, 0x1000, ::GetCurrentProcessId());
-    }
-    PumpFor(300);
+    nothing.Check();
     ::ILFree(pidl);
-    EXPECT_EQ(TreeChildTexts(hSh), before);
-    EXPECT_TRUE(spy.Take().empty());
-    EXPECT_TRUE(Listed(L"keep"));
-    EXPECT_FALSE(Listed(L"stolen"));
+}
+
+TEST_F(TreeShellChangesTest, MessagesWithMadeUpValuesChangeNothing) {
+    NothingChanges nothing;
+    for (HWND h : {Frame()->m_hWnd, Tree()->m_hWnd}) {
+        ::PostMessageW(h, WM_SUBFOLDER_CHANGED, 0x1000, 0x2000);
+        ::PostMessageW(h, WM_SUBFOLDER_CHANGED, 0x1000, 0);
+    }
+    for (LONG lEvent : {SHCNE_RMDIR, SHCNE_MKDIR, SHCNE_CREATE, SHCNE_UPDATEDIR, SHCNE_RENAMEFOLDER}) {
+        for (WPARAM w : {(WPARAM)0x1000, (WPARAM)0x4, (WPARAM)-1})
+            ::PostMessageW(Tree()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, w, lEvent);
+    }
+    // A made-up handle said to come from this process.
+    ::PostMessageW(Tree()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, 0x1000, ::GetCurrentProcessId());
+    nothing.Check();
 }
 
 TEST_F(TreeShellChangesTest, TheListsSubFolderMessageRenamesAndAdds) {
