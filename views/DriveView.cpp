@@ -520,6 +520,8 @@ void CDriveView::HandleShellChange(LPCITEMIDLIST pidl1, LPCITEMIDLIST pidl2, LON
 }
 
 LRESULT CDriveView::OnDriveRemoved(WPARAM wParam, LPARAM) {
+    // Only the frame's relay of an event it is reading names lists to read.
+    if (!CShellChangeEvent::IsBeingRead(wParam)) return 0;
     CTreeCtrl& tree = GetTreeCtrl();
     auto* pidls = (LPCITEMIDLIST*)wParam;
     CString removed = pidls ? PathOfIdList(pidls[0]) : CString();

@@ -58,7 +58,8 @@ protected:
     LRESULT OnShellChange(WPARAM wParam, LPARAM lParam);
     // One event with its item-ID lists (the second null when it has none).
     void HandleShellChange(LPCITEMIDLIST pidl1, LPCITEMIDLIST pidl2, LONG lEvent);
-    // Relayed by the main frame: a drive went, or came.
+    // Relayed by the main frame: a drive went, or came. wParam is read only
+    // when it is the pair of the event the frame is reading now.
     LRESULT OnDriveRemoved(WPARAM wParam, LPARAM lParam);
     LRESULT OnDriveAdded(WPARAM wParam, LPARAM lParam);
     // From the file list through the frame: wParam the folder's new name,

@@ -23,9 +23,19 @@ public:
     LONG GetEvent() const { return m_lEvent; }
     // The event's first (0) or second (1) item; null when it has none.
     LPCITEMIDLIST GetIdList(int nItem) const;
+    // The pair of item-ID lists, for a message that passes the event on
+    // within this thread while the event is read.
+    const LPCITEMIDLIST* GetIdLists() const { return (const LPCITEMIDLIST*)m_ppidl; }
+    // TRUE when wParam is the pair of an event being read on this thread
+    // now, so that a relayed message may read it.
+    static BOOL IsBeingRead(WPARAM wParam);
 
 private:
     HANDLE m_hLock;
     LPITEMIDLIST* m_ppidl;
     LONG m_lEvent;
+    DWORD m_dwThread;
+    // The event that was being read when this one came (a nested message loop).
+    CShellChangeEvent* m_pOuter;
+    static CShellChangeEvent* s_pInnermost;
 };

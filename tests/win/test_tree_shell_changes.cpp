@@ -363,8 +363,16 @@ TEST_F(TreeShellChangesTest, MessagesWithRealAddressesFromElsewhereChangeNothing
     LPCITEMIDLIST pidls[2] = {pidl, nullptr};
     for (LONG lEvent : {SHCNE_RMDIR, SHCNE_MKDIR, SHCNE_CREATE, SHCNE_UPDATEDIR})
         Tree()->SendMessage(WM_SHELL_CHANGE_NOTIFY, (WPARAM)pidls, lEvent);
-    nothing.Check();
     ::ILFree(pidl);
+    // The frame's relay of a drive removal, as if for the program's drive.
+    LPITEMIDLIST pidlDrive = ::ILCreateFromPathW(L"E:\\");
+    ASSERT_TRUE(pidlDrive);
+    LPCITEMIDLIST drive[2] = {pidlDrive, nullptr};
+    Tree()->SendMessage(WM_SHELL_DRIVE_REMOVED, (WPARAM)drive, SHCNE_DRIVEREMOVED);
+    Frame()->SendMessage(WM_SHELL_CHANGE_NOTIFY, (WPARAM)drive, SHCNE_DRIVEREMOVED);
+    nothing.Check();
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+    ::ILFree(pidlDrive);
 }
 
 TEST_F(TreeShellChangesTest, MessagesWithMadeUpValuesChangeNothing) {
@@ -379,7 +387,11 @@ TEST_F(TreeShellChangesTest, MessagesWithMadeUpValuesChangeNothing) {
     }
     // A made-up handle said to come from this process.
     ::PostMessageW(Tree()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, 0x1000, ::GetCurrentProcessId());
+    // The frame's notification and its relay of a drive removal.
+    ::PostMessageW(Frame()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, 0x1000, SHCNE_DRIVEREMOVED);
+    ::PostMessageW(Tree()->m_hWnd, WM_SHELL_DRIVE_REMOVED, 0x1000, SHCNE_DRIVEREMOVED);
     nothing.Check();
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
 }
 
 TEST_F(TreeShellChangesTest, TheListsSubFolderMessageRenamesAndAdds) {
@@ -406,11 +418,7 @@ TEST_F(TreeShellChangesTest, RemovingTheProgramsDriveClosesTheProgram) {
     HWND hFrame = Frame()->m_hWnd;
     ASSERT_TRUE(List()->GetListCtrl().GetItemCount() > 0);
     // Another drive goes: nothing changes.
-    LPITEMIDLIST pidl = ::ILCreateFromPathW(L"C:\\");
-    ASSERT_TRUE(pidl);
-    LPCITEMIDLIST pidls[2] = {pidl, nullptr};
-    Tree()->SendMessage(WM_SHELL_DRIVE_REMOVED, (WPARAM)pidls, SHCNE_DRIVEREMOVED);
-    ::ILFree(pidl);
+    ::SHChangeNotify(SHCNE_DRIVEREMOVED, SHCNF_PATHW | SHCNF_FLUSH, L"C:\\", nullptr);
     PumpFor(300);
     ASSERT_TRUE(::IsWindow(hFrame));
     EXPECT_EQ(Tree()->m_nRootCount, 1);
