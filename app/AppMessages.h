@@ -5,8 +5,10 @@
 #pragma once
 #include "framework/Afx.h"
 
-// The shell's change notification (wParam the item-ID list pair, lParam the
-// event), and the frame's relays of it to both views, one per event.
+// The shell's change notification (wParam the shell's block of the event,
+// lParam the id of the process that made it: see CShellChangeEvent), and
+// the frame's relays of it to both views, one per event (wParam the event's
+// item-ID list pair, lParam the event).
 const UINT WM_SHELL_CHANGE_NOTIFY = 0x464;
 const UINT WM_SHELL_RENAME_ITEM = 0x465;
 const UINT WM_SHELL_CREATE = 0x466;
@@ -22,7 +24,8 @@ const UINT WM_SHELL_UPDATE_ITEM = 0x46F;
 const UINT WM_SHELL_RENAME_FOLDER = 0x470;
 
 // From the file list through the frame to the tree: wParam the folder's new
-// name, lParam its old name or 0 for a new folder (both CString*).
+// name, lParam its old name or 0 for a new folder (both CString*, sent by
+// SubFolderNotice::Send).
 const UINT WM_SUBFOLDER_CHANGED = 0x8190;
 
 // Between the frame and the floating drop window.

@@ -8,6 +8,7 @@
 #include "views/DocHints.h"
 #include "views/DriveView.h"
 #include "views/FileView.h"
+#include "views/ShellChangeEvent.h"
 #include <dbt.h>
 #include <shlobj.h>
 #include <new>
@@ -101,9 +102,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs) {
 
     LPITEMIDLIST pidlDesktop = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &pidlDesktop))) {
-        SHChangeNotifyEntry entry = {pidlDesktop, TRUE};
-        m_nShellNotifyId = ::SHChangeNotifyRegister(m_hWnd, SHCNRF_ShellLevel, SHCNE_ALLEVENTS,
-                                                    WM_SHELL_CHANGE_NOTIFY, 1, &entry);
+        m_nShellNotifyId = CShellChangeEvent::Register(m_hWnd, SHCNRF_ShellLevel, SHCNE_ALLEVENTS,
+                                                       WM_SHELL_CHANGE_NOTIFY, pidlDesktop, TRUE);
         ::CoTaskMemFree(pidlDesktop);
     }
 
@@ -246,11 +246,16 @@ LRESULT CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CMainFrame::OnShellChangeNotify(WPARAM wParam, LPARAM lParam) {
+    // The shell's block, not an address: a posted message with made-up
+    // values gives no event.
+    CShellChangeEvent event(wParam, lParam);
+    if (!event.IsValid()) return 0;
+    WPARAM pidls = (WPARAM)event.GetIdLists();
     for (const ShellRelay& r : SHELL_RELAYS) {
-        if (r.lEvent != (LONG)lParam) continue;
-        // Sent, so that the item-ID lists in wParam are still valid.
-        if (CWnd* p = m_wndSplitter.GetPane(0, 1)) ::SendMessageW(p->m_hWnd, r.nMessage, wParam, lParam);
-        if (CWnd* p = m_wndSplitter.GetPane(0, 0)) ::SendMessageW(p->m_hWnd, r.nMessage, wParam, lParam);
+        if (r.lEvent != event.GetEvent()) continue;
+        // Sent, so that the item-ID lists are still valid.
+        if (CWnd* p = m_wndSplitter.GetPane(0, 1)) ::SendMessageW(p->m_hWnd, r.nMessage, pidls, r.lEvent);
+        if (CWnd* p = m_wndSplitter.GetPane(0, 0)) ::SendMessageW(p->m_hWnd, r.nMessage, pidls, r.lEvent);
         break;
     }
     return 0;

@@ -1,7 +1,9 @@
 #include "DriveView.h"
 #include "DocHints.h"
 #include "FileItem.h"
+#include "ShellChangeEvent.h"
 #include "SourceMap.h"
+#include "SubFolderNotice.h"
 #include "app/AppMessages.h"
 #include "app/KIVApp.h"
 #include "app/ResourceIds.h"
@@ -71,9 +73,8 @@ void CDriveView::OnInitialUpdate() {
     // The tree's own registration: every change below the drives folder.
     LPITEMIDLIST pidlDrives = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidlDrives))) {
-        SHChangeNotifyEntry entry = {pidlDrives, TRUE};
-        ::SHChangeNotifyRegister(m_hWnd, SHCNRF_InterruptLevel | SHCNRF_ShellLevel, SHCNE_ALLEVENTS,
-                                 WM_SHELL_CHANGE_NOTIFY, 1, &entry);
+        CShellChangeEvent::Register(m_hWnd, SHCNRF_InterruptLevel | SHCNRF_ShellLevel, SHCNE_ALLEVENTS,
+                                    WM_SHELL_CHANGE_NOTIFY, pidlDrives, TRUE);
         ::CoTaskMemFree(pidlDrives);
     }
 
@@ -373,6 +374,26 @@ void CDriveView::Broadcast(LPARAM lHint, void* pHint) {
     if (CDocument* pDoc = GetDocument()) pDoc->UpdateAllViews(this, lHint, pHint);
 }
 
+void CDriveView::RebaseChildRecords(HTREEITEM hItem, const CString& strPath) {
+    CTreeCtrl& tree = GetTreeCtrl();
+    for (HTREEITEM c = tree.GetChildItem(hItem); c; c = tree.GetNextSiblingItem(c)) {
+        CString path = strPath + L"\\" + tree.GetItemText(c);
+        // A child whose new record cannot be made keeps its old one, and
+        // its own children go on from the path it should have.
+        ReplaceRecord(c, path);
+        RebaseChildRecords(c, path);
+    }
+}
+
+BOOL CDriveView::RenameFolderItem(HTREEITEM hItem, const CString& strNewPath) {
+    if (!ReplaceRecord(hItem, strNewPath)) return FALSE;
+    RebaseChildRecords(hItem, strNewPath);
+    CTreeCtrl& tree = GetTreeCtrl();
+    tree.SetItemText(hItem, GetFileNamePart(strNewPath));
+    if (HTREEITEM hParent = tree.GetParentItem(hItem)) tree.SendMessage(TVM_SORTCHILDREN, FALSE, (LPARAM)hParent);
+    return TRUE;
+}
+
 BOOL CDriveView::ReplaceRecord(HTREEITEM hItem, const CString& strPath) {
     CFileItem* pNew = nullptr;
     try {
@@ -429,49 +450,53 @@ BOOL CDriveView::RemoveChildFolder(HTREEITEM hParent, const CString& strName) {
 
 BOOL CDriveView::RenameChildFolder(HTREEITEM hParent, const CString& strOldName, const CString& strNewPath) {
     if (!IsExpanded(hParent)) return TRUE;
-    HTREEITEM hChild = FindChild(hParent, strOldName);
-    if (!hChild || !ReplaceRecord(hChild, strNewPath)) return TRUE;
-    GetTreeCtrl().SetItemText(hChild, GetFileNamePart(strNewPath));
-    GetTreeCtrl().SendMessage(TVM_SORTCHILDREN, FALSE, (LPARAM)hParent);
+    if (HTREEITEM hChild = FindChild(hParent, strOldName)) RenameFolderItem(hChild, strNewPath);
     return TRUE;
 }
 
 LRESULT CDriveView::OnShellChange(WPARAM wParam, LPARAM lParam) {
-    auto* pidls = (LPCITEMIDLIST*)wParam;
-    if (!pidls) return 0;
-    CString path = PathOfIdList(pidls[0]);
-    if (path.IsEmpty()) return 0;
+    // The shell's block, not an address: a posted message with made-up
+    // values gives no event.
+    CShellChangeEvent event(wParam, lParam);
+    if (event.IsValid()) HandleShellChange(event.GetIdList(0), event.GetIdList(1), event.GetEvent());
+    return 0;
+}
+
+void CDriveView::HandleShellChange(LPCITEMIDLIST pidl1, LPCITEMIDLIST pidl2, LONG lEvent) {
+    CString path = PathOfIdList(pidl1);
+    if (path.IsEmpty()) return;
     CString folder = GetFolderPart(path);
     CString name = GetFileNamePart(path);
     HTREEITEM hParent = FindItemByPath(nullptr, folder);
-    if (!hParent) return 0;
-    BOOL bShown = IsShown(hParent);
+    BOOL bShown = hParent && IsShown(hParent);
 
-    switch (lParam) {
-    case SHCNE_RENAMEITEM:
-    case SHCNE_RENAMEFOLDER: {
-        CString newPath = PathOfIdList(pidls[1]);
-        if (newPath.IsEmpty()) return 0;
-        BOOL bFolder = lParam == SHCNE_RENAMEFOLDER;
+    if (lEvent == SHCNE_RENAMEITEM || lEvent == SHCNE_RENAMEFOLDER) {
+        CString newPath = PathOfIdList(pidl2);
+        if (newPath.IsEmpty()) return;
+        BOOL bFolder = lEvent == SHCNE_RENAMEFOLDER;
         CString newFolder = GetFolderPart(newPath);
         if (newFolder.CompareNoCase(folder) == 0) {
-            if (bFolder && !RenameChildFolder(hParent, name, newPath)) return 0;
+            if (!hParent) return;
+            if (bFolder && !RenameChildFolder(hParent, name, newPath)) return;
             if (bShown) {
                 SourceMap names;
                 names.first = name;
                 names.second = newPath;
                 Broadcast(HINT_ITEM_RENAMED, &names);
             }
-            break;
+            return;
         }
-        // Moved to another folder: gone from this one, new in that one.
-        if (bFolder && !RemoveChildFolder(hParent, name)) return 0;
+        // Moved to another folder: gone from this one, new in that one;
+        // either folder may be one the tree does not show.
+        if (hParent && bFolder && !RemoveChildFolder(hParent, name)) return;
         HTREEITEM hNewParent = FindItemByPath(nullptr, newFolder);
-        if (hNewParent && bFolder && !AddChildFolder(hNewParent, GetFileNamePart(newPath))) return 0;
+        if (hNewParent && bFolder && !AddChildFolder(hNewParent, GetFileNamePart(newPath))) return;
         if (bShown) Broadcast(HINT_ITEM_DELETED, &name);
         if (hNewParent && IsShown(hNewParent)) Broadcast(HINT_ITEM_CREATED, &newPath);
-        break;
+        return;
     }
+    if (!hParent) return;
+    switch (lEvent) {
     case SHCNE_CREATE:
         if (bShown) Broadcast(HINT_ITEM_CREATED, &path);
         break;
@@ -479,11 +504,11 @@ LRESULT CDriveView::OnShellChange(WPARAM wParam, LPARAM lParam) {
         if (bShown) Broadcast(HINT_ITEM_DELETED, &name);
         break;
     case SHCNE_MKDIR:
-        if (!AddChildFolder(hParent, name)) return 0;
+        if (!AddChildFolder(hParent, name)) return;
         if (bShown) Broadcast(HINT_ITEM_CREATED, &path);
         break;
     case SHCNE_RMDIR:
-        if (!RemoveChildFolder(hParent, name)) return 0;
+        if (!RemoveChildFolder(hParent, name)) return;
         if (bShown) Broadcast(HINT_ITEM_DELETED, &name);
         break;
     case SHCNE_UPDATEDIR:
@@ -492,10 +517,11 @@ LRESULT CDriveView::OnShellChange(WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return 0;
 }
 
 LRESULT CDriveView::OnDriveRemoved(WPARAM wParam, LPARAM) {
+    // Only the frame's relay of an event it is reading names lists to read.
+    if (!CShellChangeEvent::IsBeingRead(wParam)) return 0;
     CTreeCtrl& tree = GetTreeCtrl();
     auto* pidls = (LPCITEMIDLIST*)wParam;
     CString removed = pidls ? PathOfIdList(pidls[0]) : CString();
@@ -523,19 +549,17 @@ LRESULT CDriveView::OnDriveRemoved(WPARAM wParam, LPARAM) {
 LRESULT CDriveView::OnDriveAdded(WPARAM, LPARAM) { return 0; }
 
 LRESULT CDriveView::OnSubFolderChanged(WPARAM wParam, LPARAM lParam) {
+    // Only the list's own strings, while it hands them over, are read.
+    if (!SubFolderNotice::IsHandedOver(wParam, lParam)) return 0;
     CTreeCtrl& tree = GetTreeCtrl();
     const CString* pNewName = (const CString*)wParam;
     const CString* pOldName = (const CString*)lParam;
     HTREEITEM hSelected = tree.GetSelectedItem();
-    if (!pNewName) return 1;
     if (pOldName) {
         if (!hSelected) return 0;
         HTREEITEM hChild = FindChild(hSelected, *pOldName);
         CFileItem* pRecord = GetItemRecord(hChild);
-        if (hChild && pRecord && ReplaceRecord(hChild, GetFolderPart(pRecord->GetPath()) + L"\\" + *pNewName)) {
-            tree.SetItemText(hChild, *pNewName);
-            tree.SendMessage(TVM_SORTCHILDREN, FALSE, (LPARAM)hSelected);
-        }
+        if (hChild && pRecord) RenameFolderItem(hChild, GetFolderPart(pRecord->GetPath()) + L"\\" + *pNewName);
         return 1;
     }
     if (hSelected) AddChildFolder(hSelected, *pNewName);

@@ -4,6 +4,7 @@
 // for 250 ms is shown by the file list (HINT_SHOW_FOLDER).
 #pragma once
 #include "framework/Win.h"
+#include <shlobj.h>
 
 class CFileItem;
 
@@ -52,13 +53,18 @@ protected:
     void OnCollapseOrUp();
     void OnRefresh();
     void OnUpdateDiskFreeSpace(CCmdUI* pCmdUI);
-    // The shell's change notification of the tree's own registration.
+    // The shell's change notification of the tree's own registration:
+    // wParam and lParam name the shell's block of the event.
     LRESULT OnShellChange(WPARAM wParam, LPARAM lParam);
-    // Relayed by the main frame: a drive went, or came.
+    // One event with its item-ID lists (the second null when it has none).
+    void HandleShellChange(LPCITEMIDLIST pidl1, LPCITEMIDLIST pidl2, LONG lEvent);
+    // Relayed by the main frame: a drive went, or came. wParam is read only
+    // when it is the pair of the event the frame is reading now.
     LRESULT OnDriveRemoved(WPARAM wParam, LPARAM lParam);
     LRESULT OnDriveAdded(WPARAM wParam, LPARAM lParam);
     // From the file list through the frame: wParam the folder's new name,
-    // lParam its old name, or 0 for a new folder.
+    // lParam its old name, or 0 for a new folder; read only when the list
+    // is handing them over (SubFolderNotice).
     LRESULT OnSubFolderChanged(WPARAM wParam, LPARAM lParam);
 
     // The parts of the shell changes (FALSE: the control refused to delete
@@ -74,6 +80,13 @@ protected:
     // Gives the item a new record for the path; the old one goes only
     // once the new one exists. FALSE when it could not be made.
     BOOL ReplaceRecord(HTREEITEM hItem, const CString& strPath);
+    // Gives the loaded descendants of a renamed or moved item records below
+    // its new path, so that they name folders that exist.
+    void RebaseChildRecords(HTREEITEM hItem, const CString& strPath);
+    // A folder item renamed to the path: its record and those of its loaded
+    // descendants, its text, its place among its siblings. FALSE (nothing
+    // changed) when its new record could not be made.
+    BOOL RenameFolderItem(HTREEITEM hItem, const CString& strNewPath);
     // Reloads the item's record from its own path and sets its expand button.
     void ReloadRecord(HTREEITEM hItem);
     BOOL IsShown(HTREEITEM hItem) const;

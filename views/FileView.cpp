@@ -2,6 +2,7 @@
 #include "DocHints.h"
 #include "FileItem.h"
 #include "SourceMap.h"
+#include "SubFolderNotice.h"
 #include "app/AppMessages.h"
 #include "app/MainFrame.h"
 #include "app/ResourceIds.h"
@@ -488,7 +489,7 @@ void CFileView::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
         list.SetItemData(nItem, (DWORD_PTR)pNew);
         delete pRecord;
         if (pNew->m_bLoaded && (pNew->m_nAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (CWnd* pMain = AfxGetMainWnd()) pMain->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&strNew, (LPARAM)&strOld);
+            if (CWnd* pMain = AfxGetMainWnd()) SubFolderNotice::Send(pMain->m_hWnd, strNew, &strOld);
         }
     }
 }
@@ -521,7 +522,7 @@ void CFileView::OnNewFolder() {
     ::FindClose(h);
     AddItem(candidate, nIndex);
     list.SetItemState(nIndex, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    if (CWnd* pMain = AfxGetMainWnd()) pMain->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&strName, 0);
+    if (CWnd* pMain = AfxGetMainWnd()) SubFolderNotice::Send(pMain->m_hWnd, strName, nullptr);
     PostMessage(WM_COMMAND, ID_RENAME);
 }
 

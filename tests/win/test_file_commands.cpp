@@ -256,11 +256,12 @@ class FileCommandsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         DeleteFolderTree(kRoot);
-        for (LPCWSTR d : {L"", L"\\menu", L"\\menu\\Photos", L"\\work", L"\\v1.2", L"\\ren", L"\\ren\\dirA",
+        for (LPCWSTR d : {L"", L"\\menu", L"\\menu\\Photos", L"\\work", L"\\v1.2", L"\\ren", L"\\ren\\dirA", L"\\ren\\dirA\\sub",
                           L"\\nf", L"\\nf\\existing", L"\\del", L"\\exit",
                           L"\\enter", L"\\enter\\aa", L"\\enter\\bb"})
             ::CreateDirectoryW(kRoot + d, nullptr);
         for (LPCWSTR f : {L"a.txt", L"b.doc", L"x.KVF", L"y.kvf", L"a.bkvf"}) WriteAll(kRoot + L"\\menu\\" + f, "m");
+        WriteAll(kRoot + L"\\ren\\dirA\\sub\\inside.txt", "s");
         ASSERT_NO_FATAL_FAILURE(OpenMainWindow(theApp, L"E:", [] { return theApp.MainRun(); }));
         // Details: one row per item, empty space below the rows.
         Frame()->SendMessage(WM_COMMAND, ID_VIEW_DETAILS);
@@ -605,7 +606,11 @@ TEST_F(FileCommandsTest, RenameWithF2EnterAndEsc) {
 TEST_F(FileCommandsTest, RenamedFolderIsRenamedInTheTree) {
     ASSERT_NO_FATAL_FAILURE(ShowInList(L"ren"));
     HTREEITEM hRen = TreeItem(L"ren");
-    ASSERT_TRUE(TreeChildNamed(hRen, L"dirA"));
+    HTREEITEM hA = TreeChildNamed(hRen, L"dirA");
+    ASSERT_TRUE(hA);
+    // Expanded, so that its sub-folder has an item that must follow.
+    TreeCtrl().Expand(hA, TVE_EXPAND);
+    ASSERT_TRUE(TreeChildNamed(hA, L"sub"));
     HWND hEdit = RenameWithF2(L"dirA");
     ASSERT_TRUE(hEdit);
     Type(hEdit, L"dirB");
@@ -615,6 +620,14 @@ TEST_F(FileCommandsTest, RenamedFolderIsRenamedInTheTree) {
     HTREEITEM hB = TreeChildNamed(hRen, L"dirB");
     ASSERT_TRUE(hB);
     EXPECT_TRUE(Tree()->GetItemRecord(hB)->GetPath().CompareNoCase(kRoot + L"\\ren\\dirB") == 0);
+
+    // Its sub-folder, chosen in the tree, shows its file.
+    HTREEITEM hSub = TreeChildNamed(hB, L"sub");
+    ASSERT_TRUE(hSub);
+    TreeCtrl().SelectItem(hSub);
+    CString want = kRoot + L"\\ren\\dirB\\sub";
+    EXPECT_TRUE(PumpUntil([&] { return Title().CompareNoCase(want) == 0; }, kShowDelayMs)) << Title().ToUtf8();
+    EXPECT_TRUE(Listed(L"inside.txt"));
 }
 
 TEST_F(FileCommandsTest, NewFolderNumbersItsNamesAndOpensTheEdit) {

@@ -2,7 +2,8 @@
 // raised here (Wine passes none between processes and reports no real file
 // changes) for the shown folder, for an expanded folder that is not shown
 // and for folders the tree does not show; the list's sub-folder message; and
-// the removal of drives. The program's drive folder is given as "e:", as a
+// the removal of drives; and messages of the same numbers from elsewhere,
+// which must change nothing. The program's drive folder is given as "e:", as a
 // command line may give it.
 #include "app/AppMessages.h"
 #include "app/KIVApp.h"
@@ -19,6 +20,7 @@
 #include "views/FileItem.h"
 #include "views/FileView.h"
 #include "views/SourceMap.h"
+#include "views/SubFolderNotice.h"
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
@@ -32,7 +34,7 @@ public:
 };
 TestApp theApp;
 
-const CString kSh = L"E:\\sh", kOther = L"E:\\other";
+const CString kSh = L"E:\\sh", kOther = L"E:\\other", kRn = L"E:\\rn", kFar = L"E:\\far";
 
 CMainFrame* Frame() { return static_cast<CMainFrame*>(theApp.m_pMainWnd); }
 CDriveView* Tree() { return static_cast<CDriveView*>(Frame()->m_wndSplitter.GetPane(0, 0)); }
@@ -106,10 +108,12 @@ void Notify(LONG lEvent, const CString& path, const CString& path2 = CString()) 
 class TreeShellChangesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        DeleteFolderTree(kSh);
-        DeleteFolderTree(kOther);
-        for (CString d : {kSh, kSh + L"\\keep", kSh + L"\\mv", kOther, kOther + L"\\o1", kOther + L"\\o1\\deep"})
+        for (const CString& d : {kSh, kOther, kRn, kRn + L"2", kFar}) DeleteFolderTree(d);
+        for (CString d : {kSh, kSh + L"\\keep", kSh + L"\\mv", kOther, kOther + L"\\o1", kOther + L"\\o1\\deep", kRn,
+                          kRn + L"\\a", kRn + L"\\a\\b", kFar, kFar + L"\\col", kFar + L"\\col\\x"})
             ::CreateDirectoryW(d, nullptr);
+        WriteAll(kRn + L"\\a\\b\\inside.txt", "b");
+        WriteAll(kFar + L"\\col\\far.txt", "f");
         ASSERT_NO_FATAL_FAILURE(OpenMainWindow(theApp, L"e:", [] { return theApp.MainRun(); }));
 
         // E:\sh is shown and expanded, E:\other expanded and not shown.
@@ -122,8 +126,7 @@ protected:
         ASSERT_TRUE(PumpUntil([] { return Title().CompareNoCase(kSh) == 0; }, 3000)) << Title().ToUtf8();
     }
     static void TearDownTestSuite() {
-        DeleteFolderTree(kSh);
-        DeleteFolderTree(kOther);
+        for (const CString& d : {kSh, kOther, kRn, kRn + L"2", kFar}) DeleteFolderTree(d);
         ::DeleteFileW(L"E:\\rootfile.txt");
     }
 };
@@ -283,11 +286,119 @@ TEST_F(TreeShellChangesTest, AMoveToAnotherFolderIsARemovalAndAnAddition) {
     EXPECT_TRUE(Listed(L"in.txt"));
 }
 
+TEST_F(TreeShellChangesTest, AMoveFromAFolderWithoutAnItemStillArrives) {
+    // E:\far is collapsed: E:\far\col has no item.
+    HTREEITEM hSh = Item(L"sh");
+    ASSERT_TRUE(Tree()->FindItemByPath(nullptr, kFar + L"\\col") == nullptr);
+    ScopedSpy spy;
+    ASSERT_TRUE(::MoveFileW(kFar + L"\\col\\x", kSh + L"\\x"));
+    Notify(SHCNE_RENAMEFOLDER, kFar + L"\\col\\x", kSh + L"\\x");
+    ASSERT_TRUE(::MoveFileW(kFar + L"\\col\\far.txt", kSh + L"\\far.txt"));
+    Notify(SHCNE_RENAMEITEM, kFar + L"\\col\\far.txt", kSh + L"\\far.txt");
+    EXPECT_EQ(spy.Take(), (Hints{{HINT_ITEM_CREATED, L"e:\\sh\\x"}, {HINT_ITEM_CREATED, L"e:\\sh\\far.txt"}}));
+    HTREEITEM hX = TreeChildNamed(hSh, L"x");
+    ASSERT_TRUE(hX);
+    EXPECT_TRUE(RecordPath(hX).CompareNoCase(kSh + L"\\x") == 0);
+    EXPECT_TRUE(Listed(L"x"));
+    EXPECT_TRUE(Listed(L"far.txt"));
+}
+
+TEST_F(TreeShellChangesTest, ARenamedFolderTakesItsLoadedSubFoldersAlong) {
+    // E:\rn, E:\rn\a and E:\rn\a\b have items; the shell renames E:\rn.
+    HTREEITEM hRn = Item(L"rn");
+    ASSERT_TRUE(hRn);
+    TreeCtrl().Expand(hRn, TVE_EXPAND);
+    HTREEITEM hA = TreeChildNamed(hRn, L"a");
+    ASSERT_TRUE(hA);
+    TreeCtrl().Expand(hA, TVE_EXPAND);
+    ASSERT_TRUE(::MoveFileW(kRn, kRn + L"2"));
+    Notify(SHCNE_RENAMEFOLDER, kRn, kRn + L"2");
+    EXPECT_TRUE(Item(L"rn") == nullptr);
+    ASSERT_TRUE(Item(L"rn2") == hRn);
+    EXPECT_TRUE(RecordPath(hA).CompareNoCase(kRn + L"2\\a") == 0) << RecordPath(hA).ToUtf8();
+    HTREEITEM hB = TreeChildNamed(hA, L"b");
+    ASSERT_TRUE(hB);
+    EXPECT_TRUE(RecordPath(hB).CompareNoCase(kRn + L"2\\a\\b") == 0) << RecordPath(hB).ToUtf8();
+
+    // Chosen in the tree, the deepest one shows its file; then the shown
+    // folder is E:\sh again, as the other tests expect.
+    TreeCtrl().SelectItem(hB);
+    EXPECT_TRUE(PumpUntil([] { return Title().CompareNoCase(kRn + L"2\\a\\b") == 0; }, 3000)) << Title().ToUtf8();
+    EXPECT_TRUE(Listed(L"inside.txt"));
+    TreeCtrl().SelectItem(Item(L"sh"));
+    ASSERT_TRUE(PumpUntil([] { return Title().CompareNoCase(kSh) == 0; }, 3000)) << Title().ToUtf8();
+}
+
+// The tree's children of E:\sh, the hints and the list are as before.
+class NothingChanges {
+public:
+    NothingChanges() : m_before(TreeChildTexts(Item(L"sh"))) {}
+    void Check() {
+        PumpFor(300);
+        EXPECT_EQ(TreeChildTexts(Item(L"sh")), m_before);
+        EXPECT_TRUE(m_spy.Take().empty());
+        EXPECT_TRUE(Listed(L"keep"));
+        EXPECT_FALSE(Listed(L"stolen"));
+    }
+
+private:
+    std::vector<CString> m_before;
+    ScopedSpy m_spy;
+};
+
+TEST_F(TreeShellChangesTest, MessagesWithRealAddressesFromElsewhereChangeNothing) {
+    ASSERT_TRUE(TreeChildNamed(Item(L"sh"), L"keep"));
+    NothingChanges nothing;
+    // Strings that name a child, but not handed over by the list: sent and
+    // posted, to the frame and to the tree.
+    CString newName = L"stolen", oldName = L"keep";
+    for (HWND h : {Frame()->m_hWnd, Tree()->m_hWnd}) {
+        ::SendMessageW(h, WM_SUBFOLDER_CHANGED, (WPARAM)&newName, (LPARAM)&oldName);
+        ::SendMessageW(h, WM_SUBFOLDER_CHANGED, (WPARAM)&newName, 0);
+        ::PostMessageW(h, WM_SUBFOLDER_CHANGED, (WPARAM)&newName, (LPARAM)&oldName);
+    }
+    // The shell's notification with the address of a pair of item-ID lists.
+    LPITEMIDLIST pidl = ::ILCreateFromPathW(kSh + L"\\keep");
+    ASSERT_TRUE(pidl);
+    LPCITEMIDLIST pidls[2] = {pidl, nullptr};
+    for (LONG lEvent : {SHCNE_RMDIR, SHCNE_MKDIR, SHCNE_CREATE, SHCNE_UPDATEDIR})
+        Tree()->SendMessage(WM_SHELL_CHANGE_NOTIFY, (WPARAM)pidls, lEvent);
+    ::ILFree(pidl);
+    // The frame's relay of a drive removal, as if for the program's drive.
+    LPITEMIDLIST pidlDrive = ::ILCreateFromPathW(L"E:\\");
+    ASSERT_TRUE(pidlDrive);
+    LPCITEMIDLIST drive[2] = {pidlDrive, nullptr};
+    Tree()->SendMessage(WM_SHELL_DRIVE_REMOVED, (WPARAM)drive, SHCNE_DRIVEREMOVED);
+    Frame()->SendMessage(WM_SHELL_CHANGE_NOTIFY, (WPARAM)drive, SHCNE_DRIVEREMOVED);
+    nothing.Check();
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+    ::ILFree(pidlDrive);
+}
+
+TEST_F(TreeShellChangesTest, MessagesWithMadeUpValuesChangeNothing) {
+    NothingChanges nothing;
+    for (HWND h : {Frame()->m_hWnd, Tree()->m_hWnd}) {
+        ::PostMessageW(h, WM_SUBFOLDER_CHANGED, 0x1000, 0x2000);
+        ::PostMessageW(h, WM_SUBFOLDER_CHANGED, 0x1000, 0);
+    }
+    for (LONG lEvent : {SHCNE_RMDIR, SHCNE_MKDIR, SHCNE_CREATE, SHCNE_UPDATEDIR, SHCNE_RENAMEFOLDER}) {
+        for (WPARAM w : {(WPARAM)0x1000, (WPARAM)0x4, (WPARAM)-1})
+            ::PostMessageW(Tree()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, w, lEvent);
+    }
+    // A made-up handle said to come from this process.
+    ::PostMessageW(Tree()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, 0x1000, ::GetCurrentProcessId());
+    // The frame's notification and its relay of a drive removal.
+    ::PostMessageW(Frame()->m_hWnd, WM_SHELL_CHANGE_NOTIFY, 0x1000, SHCNE_DRIVEREMOVED);
+    ::PostMessageW(Tree()->m_hWnd, WM_SHELL_DRIVE_REMOVED, 0x1000, SHCNE_DRIVEREMOVED);
+    nothing.Check();
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+}
+
 TEST_F(TreeShellChangesTest, TheListsSubFolderMessageRenamesAndAdds) {
     HTREEITEM hSh = Item(L"sh");
     ASSERT_TRUE(::MoveFileW(kSh + L"\\keep", kSh + L"\\kept"));
     CString newName = L"kept", oldName = L"keep";
-    EXPECT_EQ(Frame()->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&newName, (LPARAM)&oldName), 0);
+    EXPECT_EQ(SubFolderNotice::Send(Frame()->m_hWnd, newName, &oldName), 0);
     HTREEITEM hKept = TreeChildNamed(hSh, L"kept");
     ASSERT_TRUE(hKept);
     EXPECT_TRUE(TreeChildNamed(hSh, L"keep") == nullptr);
@@ -295,7 +406,7 @@ TEST_F(TreeShellChangesTest, TheListsSubFolderMessageRenamesAndAdds) {
 
     ::CreateDirectoryW(kSh + L"\\fresh", nullptr);
     CString fresh = L"fresh";
-    Frame()->SendMessage(WM_SUBFOLDER_CHANGED, (WPARAM)&fresh, 0);
+    SubFolderNotice::Send(Frame()->m_hWnd, fresh, nullptr);
     // The shell's own report of the same folder comes later: still once.
     Notify(SHCNE_MKDIR, kSh + L"\\fresh");
     auto texts = TreeChildTexts(hSh);
@@ -307,11 +418,7 @@ TEST_F(TreeShellChangesTest, RemovingTheProgramsDriveClosesTheProgram) {
     HWND hFrame = Frame()->m_hWnd;
     ASSERT_TRUE(List()->GetListCtrl().GetItemCount() > 0);
     // Another drive goes: nothing changes.
-    LPITEMIDLIST pidl = ::ILCreateFromPathW(L"C:\\");
-    ASSERT_TRUE(pidl);
-    LPCITEMIDLIST pidls[2] = {pidl, nullptr};
-    Tree()->SendMessage(WM_SHELL_DRIVE_REMOVED, (WPARAM)pidls, SHCNE_DRIVEREMOVED);
-    ::ILFree(pidl);
+    ::SHChangeNotify(SHCNE_DRIVEREMOVED, SHCNF_PATHW | SHCNF_FLUSH, L"C:\\", nullptr);
     PumpFor(300);
     ASSERT_TRUE(::IsWindow(hFrame));
     EXPECT_EQ(Tree()->m_nRootCount, 1);
