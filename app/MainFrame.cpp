@@ -200,23 +200,45 @@ int CMainFrame::StartBatch(CFileTaskThread* pBatch, BOOL bModal) {
         delete pBatch;
         return 0;
     }
-    m_arrBatches.push_back(pBatch);
-    return pBatch->Start(bModal);
+    m_arrBatches.push_back(HeldBatch{pBatch, TRUE, FALSE});
+    int nResult = pBatch->Start(bModal);
+    // Looked up again: batches started or ended meanwhile change the list.
+    for (HeldBatch& held : m_arrBatches) {
+        if (held.pBatch != pBatch) continue;
+        if (held.bEnded) ReleaseBatch(pBatch);
+        else held.bInStart = FALSE;
+        break;
+    }
+    return nResult;
 }
 
-LRESULT CMainFrame::OnTaskThreadDone(WPARAM wParam, LPARAM) {
-    auto* pBatch = reinterpret_cast<CFileTaskThread*>(wParam);
+void CMainFrame::ReleaseBatch(CFileTaskThread* pBatch) {
     for (auto it = m_arrBatches.begin(); it != m_arrBatches.end(); ++it) {
-        if (*it == pBatch) {
+        if (it->pBatch == pBatch) {
             m_arrBatches.erase(it);
             break;
         }
     }
     delete pBatch;
-    if (m_bAnimating) StopAnimation();
     // The exit that waited for the batches; posted, so that the caller of
     // a modal batch whose end this is has returned before windows go.
     if (m_bCloseAfterBatches && m_arrBatches.empty()) PostMessage(WM_CLOSE, 1, 1);
+}
+
+LRESULT CMainFrame::OnTaskThreadDone(WPARAM wParam, LPARAM) {
+    // Only a batch this frame holds, and only once its worker is done with
+    // it: anyone can post this message with any value.
+    for (HeldBatch& held : m_arrBatches) {
+        if ((WPARAM)held.pBatch != wParam) continue;
+        if (!held.bEnded && held.pBatch->HasEnded()) {
+            // Inside a modal loop that runs in the batch's own dialog, the
+            // dialog and Start still have to return: StartBatch frees it then.
+            if (held.bInStart) held.bEnded = TRUE;
+            else ReleaseBatch(held.pBatch);
+        }
+        break;
+    }
+    if (m_bAnimating) StopAnimation();
     return 0;
 }
 
@@ -376,7 +398,7 @@ LRESULT CMainFrame::CloseForGood(WPARAM wParam, LPARAM lParam) {
     // batches are cancelled, and the last one's end closes.
     if (!m_arrBatches.empty()) {
         m_bCloseAfterBatches = TRUE;
-        for (CFileTaskThread* p : m_arrBatches) p->m_bCancel = 1;
+        for (HeldBatch& held : m_arrBatches) held.pBatch->m_bCancel = 1;
         return 0;
     }
     if (m_wndTray.m_bShown) {
