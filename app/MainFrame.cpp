@@ -2,6 +2,7 @@
 #include "KIVApp.h"
 #include "ShellItemList.h"
 #include "AppMessages.h"
+#include "HandOver.h"
 #include "ResourceIds.h"
 #include "fileops/TaskThread.h"
 #include "password/PwdDlg.h"
@@ -101,8 +102,10 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs) {
     LPITEMIDLIST pidlDesktop = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &pidlDesktop))) {
         SHChangeNotifyEntry entry = {pidlDesktop, TRUE};
-        m_nShellNotifyId = ::SHChangeNotifyRegister(m_hWnd, SHCNRF_ShellLevel, SHCNE_ALLEVENTS,
-                                                    WM_SHELL_CHANGE_NOTIFY, 1, &entry);
+        // New delivery: the message carries a handle that only the shell's
+        // lock turns into the event, so a posted imitation names no memory.
+        m_nShellNotifyId = ::SHChangeNotifyRegister(m_hWnd, SHCNRF_ShellLevel | SHCNRF_NewDelivery,
+                                                    SHCNE_ALLEVENTS, WM_SHELL_CHANGE_NOTIFY, 1, &entry);
         ::CoTaskMemFree(pidlDesktop);
     }
 
@@ -260,13 +263,21 @@ LRESULT CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CMainFrame::OnShellChangeNotify(WPARAM wParam, LPARAM lParam) {
+    // wParam the shell's handle of the event, lParam the process that made it.
+    PIDLIST_ABSOLUTE* pidls = nullptr;
+    LONG lEvent = 0;
+    HANDLE hLock = ::SHChangeNotification_Lock((HANDLE)wParam, (DWORD)lParam, &pidls, &lEvent);
+    if (!hLock) return 0;
     for (const ShellRelay& r : SHELL_RELAYS) {
-        if (r.lEvent != (LONG)lParam) continue;
-        // Sent, so that the item-ID lists in wParam are still valid.
-        if (CWnd* p = m_wndSplitter.GetPane(0, 1)) ::SendMessageW(p->m_hWnd, r.nMessage, wParam, lParam);
-        if (CWnd* p = m_wndSplitter.GetPane(0, 0)) ::SendMessageW(p->m_hWnd, r.nMessage, wParam, lParam);
+        if (r.lEvent != lEvent) continue;
+        // Sent, so that the item-ID lists are still valid; held, so that the
+        // views take them from this relay only.
+        CHandOver handOver(pidls);
+        if (CWnd* p = m_wndSplitter.GetPane(0, 1)) ::SendMessageW(p->m_hWnd, r.nMessage, (WPARAM)pidls, lEvent);
+        if (CWnd* p = m_wndSplitter.GetPane(0, 0)) ::SendMessageW(p->m_hWnd, r.nMessage, (WPARAM)pidls, lEvent);
         break;
     }
+    ::SHChangeNotification_Unlock(hLock);
     return 0;
 }
 
@@ -414,7 +425,8 @@ LRESULT CMainFrame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) &&
         lParam) {
         auto* hdr = (const DEV_BROADCAST_HDR*)lParam;
-        if (hdr->dbch_devicetype == DBT_DEVTYP_VOLUME) {
+        // The size the sender gives is all that was copied to this process.
+        if (hdr->dbch_devicetype == DBT_DEVTYP_VOLUME && hdr->dbch_size >= sizeof(DEV_BROADCAST_VOLUME)) {
             auto* vol = (const DEV_BROADCAST_VOLUME*)lParam;
             // A mask without drive bits names no drive: nothing to tell.
             if (vol->dbcv_unitmask & 0x3FFFFFF) {
@@ -422,6 +434,7 @@ LRESULT CMainFrame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 BOOL bArrived = wParam == DBT_DEVICEARRIVAL;
                 if (CDocument* pDoc = GetActiveDocument())
                     pDoc->UpdateAllViews(nullptr, bArrived ? HINT_VOLUME_ARRIVED : HINT_VOLUME_REMOVED, &root);
+                CHandOver handOver(&root);
                 if (m_pDropWnd && m_pDropWnd->m_hWnd)
                     ::SendMessageW(m_pDropWnd->m_hWnd, bArrived ? WM_DROPWIN_DRIVE_ARRIVED : WM_DROPWIN_DRIVE_REMOVED,
                                    (WPARAM)&root, 0);

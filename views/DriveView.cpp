@@ -3,6 +3,7 @@
 #include "FileItem.h"
 #include "SourceMap.h"
 #include "app/AppMessages.h"
+#include "app/HandOver.h"
 #include "app/KIVApp.h"
 #include "app/ResourceIds.h"
 #include "app/ShellItemList.h"
@@ -497,6 +498,8 @@ LRESULT CDriveView::OnShellChange(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CDriveView::OnDriveRemoved(WPARAM wParam, LPARAM) {
     CTreeCtrl& tree = GetTreeCtrl();
+    // Only the lists the frame relays: a posted imitation may name any memory.
+    if (!CHandOver::IsHeld((const void*)wParam)) return 0;
     auto* pidls = (LPCITEMIDLIST*)wParam;
     CString removed = pidls ? PathOfIdList(pidls[0]) : CString();
     HTREEITEM hSelected = tree.GetSelectedItem();

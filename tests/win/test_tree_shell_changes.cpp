@@ -5,6 +5,7 @@
 // the removal of drives. The program's drive folder is given as "e:", as a
 // command line may give it.
 #include "app/AppMessages.h"
+#include "app/HandOver.h"
 #include "app/KIVApp.h"
 #include "app/KIVDoc.h"
 #include "app/MainFrame.h"
@@ -310,7 +311,10 @@ TEST_F(TreeShellChangesTest, RemovingTheProgramsDriveClosesTheProgram) {
     LPITEMIDLIST pidl = ::ILCreateFromPathW(L"C:\\");
     ASSERT_TRUE(pidl);
     LPCITEMIDLIST pidls[2] = {pidl, nullptr};
-    Tree()->SendMessage(WM_SHELL_DRIVE_REMOVED, (WPARAM)pidls, SHCNE_DRIVEREMOVED);
+    {
+        CHandOver handOver(pidls);  // as the frame relays it
+        Tree()->SendMessage(WM_SHELL_DRIVE_REMOVED, (WPARAM)pidls, SHCNE_DRIVEREMOVED);
+    }
     ::ILFree(pidl);
     PumpFor(300);
     ASSERT_TRUE(::IsWindow(hFrame));
