@@ -1,12 +1,15 @@
 // The program's private window messages among the main frame, the views, the
 // tray icon and the floating drop window. Those that carry a string pass the
 // address of a string that lives only while the message is handled, so they
-// are always sent, never posted.
+// are always sent, never posted; the frame's sends hold their addresses for
+// that time (CHandOver), and their receivers take no other.
 #pragma once
 #include "framework/Afx.h"
 
-// The shell's change notification (wParam the item-ID list pair, lParam the
-// event), and the frame's relays of it to both views, one per event.
+// The shell's change notification (the frame's registration: wParam the
+// shell's handle of the event, lParam the process that made it, read through
+// the shell's lock), and the frame's relays of it to both views, one per
+// event (wParam the item-ID list pair, lParam the event).
 const UINT WM_SHELL_CHANGE_NOTIFY = 0x464;
 const UINT WM_SHELL_RENAME_ITEM = 0x465;
 const UINT WM_SHELL_CREATE = 0x466;
