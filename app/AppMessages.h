@@ -1,7 +1,8 @@
 // The program's private window messages among the main frame, the views, the
 // tray icon and the floating drop window. Those that carry a string pass the
 // address of a string that lives only while the message is handled, so they
-// are always sent, never posted.
+// are always sent, never posted; the frame's sends hold their addresses for
+// that time (CHandOver), and their receivers take no other.
 #pragma once
 #include "framework/Afx.h"
 

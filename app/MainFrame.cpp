@@ -2,6 +2,7 @@
 #include "KIVApp.h"
 #include "ShellItemList.h"
 #include "AppMessages.h"
+#include "HandOver.h"
 #include "ResourceIds.h"
 #include "fileops/TaskThread.h"
 #include "password/PwdDlg.h"
@@ -208,23 +209,45 @@ int CMainFrame::StartBatch(CFileTaskThread* pBatch, BOOL bModal) {
         delete pBatch;
         return 0;
     }
-    m_arrBatches.push_back(pBatch);
-    return pBatch->Start(bModal);
+    m_arrBatches.push_back(HeldBatch{pBatch, TRUE, FALSE});
+    int nResult = pBatch->Start(bModal);
+    // Looked up again: batches started or ended meanwhile change the list.
+    for (HeldBatch& held : m_arrBatches) {
+        if (held.pBatch != pBatch) continue;
+        if (held.bEnded) ReleaseBatch(pBatch);
+        else held.bInStart = FALSE;
+        break;
+    }
+    return nResult;
 }
 
-LRESULT CMainFrame::OnTaskThreadDone(WPARAM wParam, LPARAM) {
-    auto* pBatch = reinterpret_cast<CFileTaskThread*>(wParam);
+void CMainFrame::ReleaseBatch(CFileTaskThread* pBatch) {
     for (auto it = m_arrBatches.begin(); it != m_arrBatches.end(); ++it) {
-        if (*it == pBatch) {
+        if (it->pBatch == pBatch) {
             m_arrBatches.erase(it);
             break;
         }
     }
     delete pBatch;
-    if (m_bAnimating) StopAnimation();
     // The exit that waited for the batches; posted, so that the caller of
     // a modal batch whose end this is has returned before windows go.
     if (m_bCloseAfterBatches && m_arrBatches.empty()) PostMessage(WM_CLOSE, 1, 1);
+}
+
+LRESULT CMainFrame::OnTaskThreadDone(WPARAM wParam, LPARAM) {
+    // Only a batch this frame holds, and only once its worker is done with
+    // it: anyone can post this message with any value.
+    for (HeldBatch& held : m_arrBatches) {
+        if ((WPARAM)held.pBatch != wParam) continue;
+        if (!held.bEnded && held.pBatch->HasEnded()) {
+            // Inside a modal loop that runs in the batch's own dialog, the
+            // dialog and Start still have to return: StartBatch frees it then.
+            if (held.bInStart) held.bEnded = TRUE;
+            else ReleaseBatch(held.pBatch);
+        }
+        break;
+    }
+    if (m_bAnimating) StopAnimation();
     return 0;
 }
 
@@ -389,7 +412,7 @@ LRESULT CMainFrame::CloseForGood(WPARAM wParam, LPARAM lParam) {
     // batches are cancelled, and the last one's end closes.
     if (!m_arrBatches.empty()) {
         m_bCloseAfterBatches = TRUE;
-        for (CFileTaskThread* p : m_arrBatches) p->m_bCancel = 1;
+        for (HeldBatch& held : m_arrBatches) held.pBatch->m_bCancel = 1;
         return 0;
     }
     if (m_wndTray.m_bShown) {
@@ -405,7 +428,8 @@ LRESULT CMainFrame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) &&
         lParam) {
         auto* hdr = (const DEV_BROADCAST_HDR*)lParam;
-        if (hdr->dbch_devicetype == DBT_DEVTYP_VOLUME) {
+        // The size the sender gives is all that was copied to this process.
+        if (hdr->dbch_devicetype == DBT_DEVTYP_VOLUME && hdr->dbch_size >= sizeof(DEV_BROADCAST_VOLUME)) {
             auto* vol = (const DEV_BROADCAST_VOLUME*)lParam;
             // A mask without drive bits names no drive: nothing to tell.
             if (vol->dbcv_unitmask & 0x3FFFFFF) {
@@ -413,6 +437,7 @@ LRESULT CMainFrame::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 BOOL bArrived = wParam == DBT_DEVICEARRIVAL;
                 if (CDocument* pDoc = GetActiveDocument())
                     pDoc->UpdateAllViews(nullptr, bArrived ? HINT_VOLUME_ARRIVED : HINT_VOLUME_REMOVED, &root);
+                CHandOver handOver(&root);
                 if (m_pDropWnd && m_pDropWnd->m_hWnd)
                     ::SendMessageW(m_pDropWnd->m_hWnd, bArrived ? WM_DROPWIN_DRIVE_ARRIVED : WM_DROPWIN_DRIVE_REMOVED,
                                    (WPARAM)&root, 0);

@@ -36,11 +36,19 @@ public:
     BYTE m_bAnimating;        // the drop window's animation plays
 
     // Starts a batch that the frame owns from now on: it is deleted when
-    // its worker reports the end. Refused (deleted, 0) while the frame is
-    // closing. Otherwise the result of CFileTaskThread::Start.
+    // its worker reports the end, but never before its Start has returned
+    // (a modal batch can end inside another modal loop that runs in its
+    // dialog's). Refused (deleted, 0) while the frame is closing. Otherwise
+    // the result of CFileTaskThread::Start.
     int StartBatch(CFileTaskThread* pBatch, BOOL bModal);
-    // The batches started and not yet reported finished.
-    std::vector<CFileTaskThread*> m_arrBatches;
+    struct HeldBatch {
+        CFileTaskThread* pBatch;
+        BOOL bInStart;  // its Start is still running
+        BOOL bEnded;    // its worker reported the end while Start ran
+    };
+    // The batches started and not yet deleted. WM_TASKTHREAD_DONE frees only
+    // one of these: any other value is a message the frame did not expect.
+    std::vector<HeldBatch> m_arrBatches;
     // A real exit came while batches ran: they were cancelled, and the
     // close follows the last one's end.
     BOOL m_bCloseAfterBatches;
@@ -68,6 +76,9 @@ protected:
     // The real exit: the tray icon goes, the quit message is posted and the
     // framework closes the document and the window.
     LRESULT CloseForGood(WPARAM wParam, LPARAM lParam);
+    // Deletes a held batch and forgets it; the exit that waited for the
+    // batches follows the last one.
+    void ReleaseBatch(CFileTaskThread* pBatch);
     // Pane (0, 1) when it is the file list, else NULL.
     class CFileView* GetFileView() const;
     DECLARE_MESSAGE_MAP()

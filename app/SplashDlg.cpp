@@ -1,5 +1,6 @@
 #include "app/SplashDlg.h"
 #include "app/AppMessages.h"
+#include "app/HandOver.h"
 #include "app/KIVApp.h"
 #include "app/MainFrame.h"
 #include "app/SystemTray.h"
@@ -216,13 +217,14 @@ void SPLASHDLG::OnMouseMove(UINT nFlags, POINT point) {
 }
 
 LRESULT SPLASHDLG::OnDriveArrived(WPARAM wParam, LPARAM) {
-    const CString* pRoot = reinterpret_cast<const CString*>(wParam);
+    // Only the root the frame is handing over: anything else may name any memory.
+    const CString* pRoot = CHandOver::IsHeld((const void*)wParam) ? reinterpret_cast<const CString*>(wParam) : nullptr;
     if (pRoot && !pRoot->IsEmpty() && m_strDriveRoot.IsEmpty()) m_strDriveRoot = *pRoot;
     return 0;
 }
 
 LRESULT SPLASHDLG::OnDriveRemoved(WPARAM wParam, LPARAM) {
-    const CString* pRoot = reinterpret_cast<const CString*>(wParam);
+    const CString* pRoot = CHandOver::IsHeld((const void*)wParam) ? reinterpret_cast<const CString*>(wParam) : nullptr;
     if (pRoot && !pRoot->IsEmpty() && !m_strDriveRoot.IsEmpty() && *pRoot == m_strDriveRoot)
         m_strDriveRoot.Empty();
     return 0;

@@ -129,6 +129,7 @@ int CFileTaskThread::Start(BOOL bModal) {
         // usual, so it frees the batch the way it always does.
         delete m_pProgressDlg;
         m_pProgressDlg = nullptr;
+        m_bWorkerDone = 1;
         CWnd* pMain = AfxGetMainWnd();
         if (pMain && pMain->GetSafeHwnd()) ::PostMessageW(pMain->GetSafeHwnd(), WM_TASKTHREAD_DONE, (WPARAM)this, 0);
         return 0;

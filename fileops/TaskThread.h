@@ -44,6 +44,9 @@ public:
     // its current piece: an owner that deletes the batch itself calls this
     // first (the destructor does it too). TRUE when no worker runs anymore.
     BOOL WaitForWorker(DWORD dwTimeout = INFINITE);
+    // TRUE once the worker reads nothing more of the batch (or none was
+    // made): only then may its owner free it.
+    BOOL HasEnded() const { return m_bWorkerDone != 0; }
 
     static UINT FileTaskThreadProc(LPVOID pParam);
     static int FileTaskProgressCallback(int nCode, void* pData, void* pContext);

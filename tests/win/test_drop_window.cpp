@@ -3,6 +3,7 @@
 // sends, a main frame that owns the drops' batches, and dropped-file blocks
 // built in global memory and sent as WM_DROPFILES.
 #include "app/AppMessages.h"
+#include "app/HandOver.h"
 #include "app/KIVApp.h"
 #include "app/MainFrame.h"
 #include "app/SplashDlg.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <optional>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -362,27 +364,42 @@ TEST_F(DropWindowTest, DriveMessagesKeepTheFallbackRootAndNoTargetRefusesTheDrop
     DropWindow w;
     EXPECT_TRUE(w->m_strDriveRoot == L"E:");  // the program runs from the drive's root folder
     CString e(L"E:"), eRoot(L"E:\\"), eLower(L"e:"), empty, f(L"F:\\"), g(L"G:\\");
+    // The frame hands the root over for the time of its send; the same
+    // message posted or sent by anyone else names memory the window must
+    // not read (the rows marked false).
     struct Row {
         UINT message;
         const CString* root;
         LPCWSTR expected;
+        bool handed = true;
     } rows[] = {
         {WM_DROPWIN_DRIVE_REMOVED, &eRoot, L"E:"},  // "E:" is not the text "E:\\"
         {WM_DROPWIN_DRIVE_REMOVED, &eLower, L"E:"},
         {WM_DROPWIN_DRIVE_REMOVED, nullptr, L"E:"},
+        {WM_DROPWIN_DRIVE_REMOVED, &e, L"E:", false},
         {WM_DROPWIN_DRIVE_ARRIVED, &f, L"E:"},
         {WM_DROPWIN_DRIVE_REMOVED, &e, L""},
         {WM_DROPWIN_DRIVE_ARRIVED, &empty, L""},
         {WM_DROPWIN_DRIVE_ARRIVED, nullptr, L""},
+        {WM_DROPWIN_DRIVE_ARRIVED, &f, L"", false},
         {WM_DROPWIN_DRIVE_ARRIVED, &f, L"F:\\"},
         {WM_DROPWIN_DRIVE_ARRIVED, &g, L"F:\\"},
+        {WM_DROPWIN_DRIVE_REMOVED, &f, L"F:\\", false},
         {WM_DROPWIN_DRIVE_REMOVED, &f, L""},
     };
     int i = 0;
     for (const Row& row : rows) {
+        std::optional<CHandOver> handOver;
+        if (row.handed) handOver.emplace(row.root);
         EXPECT_EQ(w->SendMessage(row.message, (WPARAM)row.root, 0), 0) << i;
         EXPECT_TRUE(w->m_strDriveRoot == row.expected) << i << ": " << w->m_strDriveRoot.ToUtf8();
         ++i;
+    }
+    // Posted, with the address of a root that is not handed over, or with junk.
+    for (WPARAM w2 : {(WPARAM)&g, (WPARAM)0x1000}) {
+        w->PostMessage(WM_DROPWIN_DRIVE_ARRIVED, w2, 0);
+        PumpFor(100);
+        EXPECT_TRUE(w->m_strDriveRoot.IsEmpty()) << w->m_strDriveRoot.ToUtf8();
     }
 
     // Neither a default folder nor a drive root: string 125 under caption
@@ -410,6 +427,7 @@ TEST_F(DropWindowTest, RunFromAFolderOfTheDriveTheRootAndTheFileFollowIt) {
         EXPECT_EQ(ReadAll(L"E:\\tools\\UserDefPath.ini"), std::string("\\\0d\0o\0c\0s\0", 10));
         EXPECT_FALSE(ht::Exists(kIniFile));
         CString root(L"E:\\");
+        CHandOver handOver(&root);
         w->SendMessage(WM_DROPWIN_DRIVE_REMOVED, (WPARAM)&root);
         EXPECT_TRUE(w->m_strDriveRoot.IsEmpty());
         DropWindow next;

@@ -10,6 +10,7 @@
 #include "tests/support/win/RemoteWindow.h"
 #include "tests/support/win/Watchdog.h"
 #include <gtest/gtest.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <vector>
 
@@ -167,5 +168,46 @@ TEST_F(ExplorerProcessTest, WithoutPasswordFileTheFirstPasswordIsCreated) {
     EXPECT_TRUE(store.GetCurrentPwd() == L"first1");
     HWND hFrame = WaitForMainWindow(kStartMs);
     ASSERT_TRUE(hFrame);
+    EXPECT_EQ(ExitMainWindow(hFrame), 0);
+}
+
+TEST_F(ExplorerProcessTest, MessagesPostedByAnotherProgramWithAddressesChangeNothing) {
+    Watchdog dog(240000, "foreign messages");
+    SetPassword(L"abc123");
+    DialogAnswerer answerer;
+    LoginWith(answerer, L"abc123");
+    DWORD pid = 0;
+    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+    WatchProcess(pid);
+    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+    HWND hFrame = WaitForMainWindow(kStartMs);
+    ASSERT_TRUE(hFrame);
+    DWORD framePid = 0;
+    ::GetWindowThreadProcessId(hFrame, &framePid);
+    HWND hTree = FindDescendant(hFrame, L"SysTreeView32");
+    HWND hDropWnd = WaitForProcessWindow(framePid, [](HWND h) {
+        return ClassNameOf(h) == L"#32770" && (::GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    }, 10000);
+    ASSERT_TRUE(hTree && hDropWnd);
+
+    // A finished batch, shell events, the tree's drive removal and sub-folder
+    // message and the drop window's drive messages, each naming memory that
+    // is not there.
+    const WPARAM kJunk = 0x1000;
+    EXPECT_TRUE(::PostMessageW(hFrame, 0x80C8, kJunk, 0));            // WM_TASKTHREAD_DONE
+    EXPECT_TRUE(::PostMessageW(hFrame, 0x464, kJunk, SHCNE_DRIVEREMOVED));  // WM_SHELL_CHANGE_NOTIFY
+    EXPECT_TRUE(::PostMessageW(hTree, 0x46C, kJunk, SHCNE_DRIVEREMOVED));   // WM_SHELL_DRIVE_REMOVED
+    EXPECT_TRUE(::PostMessageW(hTree, 0x464, kJunk, 0x80));               // the tree's own shell event
+    EXPECT_TRUE(::PostMessageW(hTree, 0x8190, kJunk, 0x2000));            // WM_SUBFOLDER_CHANGED
+    EXPECT_TRUE(::PostMessageW(hDropWnd, 0x81F5, kJunk, 0));          // WM_DROPWIN_DRIVE_ARRIVED
+    EXPECT_TRUE(::PostMessageW(hDropWnd, 0x81F6, kJunk, 0));          // WM_DROPWIN_DRIVE_REMOVED
+    DWORD_PTR r = 0;
+    EXPECT_TRUE(::SendMessageTimeoutW(hFrame, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &r));
+    PumpFor(500);
+
+    // Still there, its drive still in the tree, and it ends as usual.
+    ASSERT_TRUE(::IsWindow(hFrame));
+    HTREEITEM hRoot = (HTREEITEM)::SendMessageW(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    EXPECT_TRUE(RemoteTreeItemText(hTree, hRoot) == L"E:\\");
     EXPECT_EQ(ExitMainWindow(hFrame), 0);
 }

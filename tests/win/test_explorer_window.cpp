@@ -374,6 +374,9 @@ TEST_F(ExplorerWindowTest, RelaysShellChangesAndVolumes) {
     Frame()->SendMessage(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, (LPARAM)&vol);
     vol.dbcv_unitmask = 0;     // no drive: ignored
     Frame()->SendMessage(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, (LPARAM)&vol);
+    vol.dbcv_unitmask = 0x30;  // a header too short to hold the mask: ignored
+    vol.dbcv_size = sizeof(DEV_BROADCAST_HDR);
+    Frame()->SendMessage(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, (LPARAM)&vol);
     pDoc->RemoveView(&hints);
     ASSERT_EQ(hints.hints.size(), 2u);
     EXPECT_EQ(hints.hints[0].first, HINT_VOLUME_ARRIVED);
@@ -385,6 +388,29 @@ TEST_F(ExplorerWindowTest, RelaysShellChangesAndVolumes) {
         LPCWSTR root;
     } roots[] = {{0x1, L"A:\\"}, {0x30, L"E:\\"}, {1u << 25, L"Z:\\"}, {0, L"[:\\"}, {1u << 26, L"[:\\"}};
     for (const Case& c : roots) EXPECT_TRUE(DriveRootFromUnitMask(c.mask) == c.root) << c.mask;
+}
+
+TEST_F(ExplorerWindowTest, ShellMessagesFromAnyoneButTheShellAndTheFrameAreIgnored) {
+    // A drive-removed event as the old delivery carried it: the address of
+    // a real pair of item-ID lists naming the program's drive, and junk.
+    LPITEMIDLIST pidl = ::ILCreateFromPathW(L"E:\\");
+    ASSERT_TRUE(pidl);
+    LPCITEMIDLIST pidls[2] = {pidl, nullptr};
+    HWND hFrame = Frame()->m_hWnd;
+    {
+        SentSpy spy;
+        for (WPARAM w : {(WPARAM)pidls, (WPARAM)0x1000}) {
+            Frame()->PostMessage(WM_SHELL_CHANGE_NOTIFY, w, SHCNE_DRIVEREMOVED);
+            Tree()->PostMessage(WM_SHELL_DRIVE_REMOVED, w, SHCNE_DRIVEREMOVED);
+        }
+        PumpFor(500);
+        EXPECT_EQ(spy.Count(List()->m_hWnd, WM_SHELL_DRIVE_REMOVED), 0);
+    }
+    ::ILFree(pidl);
+    ASSERT_TRUE(::IsWindow(hFrame));
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+    ASSERT_TRUE(Tree()->GetTreeCtrl().GetRootItem() != nullptr);
+    EXPECT_TRUE(Tree()->GetTreeCtrl().GetItemText(Tree()->GetTreeCtrl().GetRootItem()) == L"E:\\");
 }
 
 TEST_F(ExplorerWindowTest, ChangePasswordAddsToThePasswordFile) {
