@@ -104,7 +104,8 @@ LRESULT CProgressDlg::OnProgressNames(WPARAM, LPARAM) {
     return 0;
 }
 
-LRESULT CProgressDlg::OnProgressDone(WPARAM wParam, LPARAM) {
+LRESULT CProgressDlg::OnProgressDone(WPARAM wParam, LPARAM lParam) {
+    if (lParam != m_lDoneKey) return 0;
     if (m_bModal)
         EndDialog(wParam ? IDOK : IDCANCEL);
     else
