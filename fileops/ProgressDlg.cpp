@@ -104,8 +104,7 @@ LRESULT CProgressDlg::OnProgressNames(WPARAM, LPARAM) {
     return 0;
 }
 
-LRESULT CProgressDlg::OnProgressDone(WPARAM wParam, LPARAM lParam) {
-    if (lParam != m_lDoneKey) return 0;
+LRESULT CProgressDlg::OnProgressDone(WPARAM wParam, LPARAM) {
     if (m_bModal)
         EndDialog(wParam ? IDOK : IDCANCEL);
     else

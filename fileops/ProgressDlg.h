@@ -33,10 +33,6 @@ public:
     BOOL m_bModal;
     volatile BOOL* m_pbCancel;
     CString m_strTitle;
-    // The worker's end carries this value in lParam; a WM_TASK_DONE with any
-    // other value (another program's post) is ignored. 0 for a dialog run
-    // without a batch.
-    LPARAM m_lDoneKey = 0;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

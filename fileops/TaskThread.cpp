@@ -1,11 +1,8 @@
-// rand_s is declared only when asked for before the first C library header.
-#define _CRT_RAND_S
 #include "fileops/TaskThread.h"
 #include "fileops/HandlerSupport.h"
 #include "fileops/ProgressDlg.h"
 #include "fileops/TaskMessage.h"
 #include <exception>
-#include <stdlib.h>
 
 // The current source and target of any batch. The worker writes both under
 // the lock and the dialog copies both under it: every copy is a deep one, so
@@ -68,20 +65,6 @@ void CallTaskDone(TaskDoneProc pfnTaskDone, int nResult, CFileTask& task) {
     } catch (const std::exception&) {
     }
 }
-
-// A value another program cannot name in advance: the system's random
-// numbers, never 0 (the key of a dialog without a batch).
-LPARAM MakeDoneKey() {
-    unsigned int hi = 0, lo = 0;
-    if (rand_s(&hi) != 0 || rand_s(&lo) != 0) {
-        LARGE_INTEGER t;
-        ::QueryPerformanceCounter(&t);
-        hi = (unsigned int)t.HighPart ^ ::GetCurrentThreadId();
-        lo = (unsigned int)t.LowPart;
-    }
-    ULONGLONG key = ((ULONGLONG)hi << 32) | lo;
-    return (LPARAM)(key ? key : 1);
-}
 }  // namespace
 
 CFileTaskThread::CFileTaskThread()
@@ -97,8 +80,7 @@ CFileTaskThread::CFileTaskThread()
       m_bAbandoned(FALSE),
       m_bDlgWindow(FALSE),
       m_bWorkerDone(0),
-      m_bWorkerAllOk(0),
-      m_lDoneKey(0) {}
+      m_bWorkerAllOk(0) {}
 
 CFileTaskThread::~CFileTaskThread() {
     // The worker is done with the batch once it has flagged so; until then
@@ -134,8 +116,6 @@ int CFileTaskThread::Start(BOOL bModal) {
     }
 
     m_pProgressDlg = new CProgressDlg(&m_bCancel);
-    m_lDoneKey = MakeDoneKey();
-    m_pProgressDlg->m_lDoneKey = m_lDoneKey;
     if (nTitle) m_pProgressDlg->m_strTitle = TaskString(nTitle);
     ULONGLONG nTotal = 0;
     for (int i = 0; i < m_arrTasks.GetSize(); ++i) nTotal += m_arrTasks[i].GetSize();
@@ -276,7 +256,7 @@ UINT CFileTaskThread::FileTaskThreadProc(LPVOID pParam) {
     // ends on WM_TASK_DONE and its starter may free the batch).
     pBatch->m_bWorkerAllOk = bAllOk ? 1 : 0;
     InterlockedExchange(&pBatch->m_bWorkerDone, 1);
-    if (hDlg) ::PostMessageW(hDlg, WM_TASK_DONE, bAllOk ? 1 : 0, pBatch->m_lDoneKey);
+    if (hDlg) ::PostMessageW(hDlg, WM_TASK_DONE, bAllOk ? 1 : 0, 0);
     if (hMain) ::PostMessageW(hMain, WM_TASKTHREAD_DONE, (WPARAM)pBatch, 0);
     return 0;
 }

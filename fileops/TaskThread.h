@@ -80,5 +80,4 @@ private:
     BOOL m_bDlgWindow;     // a modeless dialog window was created (it then owns itself)
     volatile LONG m_bWorkerDone;  // set by the worker once it reads nothing more of the batch
     volatile LONG m_bWorkerAllOk; // the worker's verdict, written before m_bWorkerDone
-    LPARAM m_lDoneKey;            // what the worker's WM_TASK_DONE carries, known only here
 };
