@@ -31,8 +31,6 @@ BOOL IsWholeIdList(LPCITEMIDLIST pidl) {
 }
 }  // namespace
 
-CShellChangeEvent* CShellChangeEvent::s_pInnermost = nullptr;
-
 ULONG CShellChangeEvent::Register(HWND hWnd, int nSources, LONG lEvents, UINT nMessage, LPCITEMIDLIST pidlFolder,
                                   BOOL bRecursive) {
     SHChangeNotifyEntry entry = {pidlFolder, bRecursive};
@@ -40,7 +38,7 @@ ULONG CShellChangeEvent::Register(HWND hWnd, int nSources, LONG lEvents, UINT nM
 }
 
 CShellChangeEvent::CShellChangeEvent(WPARAM wParam, LPARAM lParam)
-    : m_hLock(nullptr), m_ppidl(nullptr), m_lEvent(0), m_dwThread(0), m_pOuter(nullptr) {
+    : m_hLock(nullptr), m_ppidl(nullptr), m_lEvent(0) {
     LPITEMIDLIST* ppidl = nullptr;
     LONG lEvent = 0;
     HANDLE hLock = ::SHChangeNotification_Lock((HANDLE)wParam, (DWORD)lParam, &ppidl, &lEvent);
@@ -53,23 +51,13 @@ CShellChangeEvent::CShellChangeEvent(WPARAM wParam, LPARAM lParam)
     m_hLock = hLock;
     m_ppidl = ppidl;
     m_lEvent = lEvent;
-    m_dwThread = ::GetCurrentThreadId();
-    m_pOuter = s_pInnermost;
-    s_pInnermost = this;
+    m_holdIdLists.emplace(ppidl);
 }
 
 CShellChangeEvent::~CShellChangeEvent() {
     if (!m_hLock) return;
-    // Events end in the reverse order of their start: each on its own stack frame.
-    s_pInnermost = m_pOuter;
+    m_holdIdLists.reset();
     ::SHChangeNotification_Unlock(m_hLock);
-}
-
-BOOL CShellChangeEvent::IsBeingRead(WPARAM wParam) {
-    // Only the value is compared: nothing it names is read before it matches.
-    for (const CShellChangeEvent* p = s_pInnermost; p; p = p->m_pOuter)
-        if (p->m_dwThread == ::GetCurrentThreadId() && wParam == (WPARAM)p->m_ppidl) return TRUE;
-    return FALSE;
 }
 
 LPCITEMIDLIST CShellChangeEvent::GetIdList(int nItem) const {

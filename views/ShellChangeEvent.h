@@ -6,6 +6,8 @@
 // when each lies whole in readable memory.
 #pragma once
 #include "framework/Afx.h"
+#include "app/HandOver.h"
+#include <optional>
 #include <shlobj.h>
 
 class CShellChangeEvent {
@@ -28,14 +30,11 @@ public:
     const LPCITEMIDLIST* GetIdLists() const { return (const LPCITEMIDLIST*)m_ppidl; }
     // TRUE when wParam is the pair of an event being read on this thread
     // now, so that a relayed message may read it.
-    static BOOL IsBeingRead(WPARAM wParam);
+    static BOOL IsBeingRead(WPARAM wParam) { return CHandOver::IsHeld((const void*)wParam); }
 
 private:
     HANDLE m_hLock;
     LPITEMIDLIST* m_ppidl;
     LONG m_lEvent;
-    DWORD m_dwThread;
-    // The event that was being read when this one came (a nested message loop).
-    CShellChangeEvent* m_pOuter;
-    static CShellChangeEvent* s_pInnermost;
+    std::optional<CHandOver> m_holdIdLists;  // while the event is read
 };
