@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Source this file: kiv_wine_up ROOT makes a fresh Wine prefix under ROOT
 # with a removable drive E: (ROOT/drive-e), a small full-able drive F:
-# when tmpfs can be mounted, a virtual desktop on its own Xvfb display,
-# and a persistent wineserver; kiv_wine_down stops them again.
+# when tmpfs can be mounted, a write-protected removable drive G: (filled
+# through the fixed drive H:) when bind mounts are allowed, a virtual
+# desktop on its own Xvfb display, and a persistent wineserver;
+# kiv_wine_down stops them again.
 
 export WINE=/usr/lib/wine/wine64
 export WINEDEBUG=-all
@@ -70,6 +72,23 @@ kiv_wine_up() {
     export KIV_FULL_DRIVE=F:
   fi
 
+  # A write-protected removable drive G: (a locked card), with H: a fixed
+  # drive onto the same folder that the tests fill it through (needs mount
+  # rights, as F: does).
+  unset KIV_WP_DRIVE KIV_WP_FILL
+  mkdir -p "$root/drive-g" "$root/drive-g-fill"
+  mountpoint -q "$root/drive-g" && umount "$root/drive-g" 2>/dev/null
+  if mount --bind "$root/drive-g-fill" "$root/drive-g" 2>/dev/null; then
+    if mount -o remount,ro,bind "$root/drive-g" 2>/dev/null; then
+      ln -sfn "$root/drive-g" "$WINEPREFIX/dosdevices/g:"
+      ln -sfn "$root/drive-g-fill" "$WINEPREFIX/dosdevices/h:"
+      kiv_wine_reg 'HKLM\Software\Wine\Drives' /v g: /t REG_SZ /d floppy
+      export KIV_WP_DRIVE=G: KIV_WP_FILL=H:
+    else
+      umount "$root/drive-g" 2>/dev/null || true
+    fi
+  fi
+
   # Wine reads the drive types when its server starts: restart it, persistent.
   /usr/lib/wine/wineserver -w
   /usr/lib/wine/wineserver -p
@@ -82,7 +101,10 @@ kiv_wine_up() {
 kiv_wine_down() {
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   [ -n "${KIV_XVFB_PID:-}" ] && kill "$KIV_XVFB_PID" 2>/dev/null || true
-  if [ -n "${KIV_WINE_ROOT:-}" ] && mountpoint -q "$KIV_WINE_ROOT/drive-f"; then
-    umount "$KIV_WINE_ROOT/drive-f" 2>/dev/null || true
+  if [ -n "${KIV_WINE_ROOT:-}" ]; then
+    local m
+    for m in drive-f drive-g; do
+      mountpoint -q "$KIV_WINE_ROOT/$m" && umount "$KIV_WINE_ROOT/$m" 2>/dev/null || true
+    done
   fi
 }
