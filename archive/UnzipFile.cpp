@@ -98,7 +98,10 @@ void CUnzipFile::Open(LPCTSTR lpszPath) {
     const DWORD dirSize = ReadScrambledLong(true);
     const DWORD dirOffset = ReadScrambledLong(true);
     const DWORD comment = ReadScrambledShort(true);
-    if (disk != 0 || dirDisk != 0 || entries != total || (ULONGLONG)dirOffset + dirSize > endPos)
+    // This program's archives hold one entry each: restoring the first of
+    // several, or a directory's end as an entry, would lose the rest once
+    // the archive is deleted.
+    if (disk != 0 || dirDisk != 0 || entries != total || entries != 1 || (ULONGLONG)dirOffset + dirSize > endPos)
         ThrowError(ARC_BAD_ARCHIVE);
 
     m_state.m_nEntries = entries;

@@ -84,7 +84,8 @@ public:
     // Opens the archive (modeRead | shareDenyWrite; a failed open throws its
     // CFileException) and makes its first entry current. Every record found
     // through a stored position is checked against the file: a foreign,
-    // damaged or truncated archive raises ARC_BAD_ARCHIVE. Nothing more when
+    // damaged or truncated archive, and one whose end record does not count
+    // exactly one entry, raises ARC_BAD_ARCHIVE. Nothing more when
     // the archive is already open.
     void Open(LPCTSTR lpszPath);
 

@@ -108,6 +108,12 @@ std::vector<ReaderCase> Cases() {
         {"end record disk number", [](ArchiveBytes& a) { SetEnd(a, E_DISK, 2, 1); }, kBad},
         {"end record directory disk", [](ArchiveBytes& a) { SetEnd(a, E_DIRDISK, 2, 1); }, kBad},
         {"end record entry counts differ", [](ArchiveBytes& a) { SetEnd(a, E_ENTRIES, 2, 2); }, kBad},
+        {"end record counting two entries",
+         [](ArchiveBytes& a) {
+             SetEnd(a, E_ENTRIES, 2, 2);
+             SetEnd(a, E_TOTAL, 2, 2);
+         },
+         kBad},
         {"directory reaching past the end prefix",
          [](ArchiveBytes& a) { SetEnd(a, E_OFFSET, 4, GetEnd(a, E_OFFSET, 4) + 1); }, kBad},
 
