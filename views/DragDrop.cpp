@@ -39,11 +39,11 @@ BOOL ListDropPaths(const std::vector<CString>& targets, std::vector<CString>& pa
         if (IsKvfFile(t)) archives.push_back(t.Left(t.GetLength() - 4));
         else plain.push_back(t);
     }
-    // Case matters here as the comparison of the targets does: A.txt beside
-    // a.txt.kvf is no clash.
+    // Names are compared as the file system compares them, without case:
+    // A.txt and the restored a.txt would be one file in the drag folder.
     for (const CString& p : plain) {
         for (const CString& a : archives) {
-            if (a == p) {
+            if (::CompareStringOrdinal(a, a.GetLength(), p, p.GetLength(), TRUE) == CSTR_EQUAL) {
                 strClash = p;
                 return FALSE;
             }

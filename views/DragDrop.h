@@ -22,7 +22,8 @@ std::vector<BYTE> BuildDropFilesBlock(const std::vector<CString>& paths);
 // The paths a drag offers for these drag-folder targets: archives under the
 // name they will have once decompressed, first, then the other files. FALSE
 // when a file and its own archive are dragged together (their paths would
-// clash); the clashing path is then in strClash.
+// clash; names compared without case, as the file system compares them);
+// the clashing path is then in strClash.
 BOOL ListDropPaths(const std::vector<CString>& targets, std::vector<CString>& paths, CString& strClash);
 
 class CKivDropSource : public COleDropSource {

@@ -141,11 +141,14 @@ TEST(DragOutTest, ArchivesOfferTheirDecompressedNameAndClashWithTheirSource) {
     struct Case {
         std::vector<CString> targets;
         bool ok;
-        std::vector<CString> paths;
+        std::vector<CString> paths;  // or, when refused, the clashing name
     } cases[] = {
         {{L"T\\a.txt.kvf", L"T\\b.doc", L"T\\c.KVF"}, true, {L"T\\a.txt", L"T\\c", L"T\\b.doc"}},
-        {{L"T\\a.txt", L"T\\a.txt.kvf"}, false, {}},
-        {{L"T\\A.txt", L"T\\a.txt.kvf"}, true, {L"T\\a.txt", L"T\\A.txt"}},
+        {{L"T\\a.txt", L"T\\a.txt.kvf"}, false, {L"T\\a.txt"}},
+        // The file system ignores case, so these would be one file too.
+        {{L"T\\A.txt", L"T\\a.txt.kvf"}, false, {L"T\\A.txt"}},
+        {{L"T\\\u00C9t\u00E9.TXT", L"T\\\u00E9t\u00C9.txt.kvf"}, false, {L"T\\\u00C9t\u00E9.TXT"}},
+        {{L"T\\a.txt", L"T\\a.txt2.kvf"}, true, {L"T\\a.txt2", L"T\\a.txt"}},
         {{L"T\\folder"}, true, {L"T\\folder"}},
     };
     for (const Case& c : cases) {
@@ -153,7 +156,7 @@ TEST(DragOutTest, ArchivesOfferTheirDecompressedNameAndClashWithTheirSource) {
         CString clash;
         EXPECT_EQ(ListDropPaths(c.targets, paths, clash) != FALSE, c.ok) << U8(c.targets[0]);
         if (c.ok) EXPECT_EQ(paths, c.paths);
-        else EXPECT_TRUE(clash == L"T\\a.txt");
+        else EXPECT_TRUE(clash == c.paths[0]) << U8(clash);
     }
     // The folder of one drag: KIV$ and the local time's six digits.
     time_t t = 1700000000;
