@@ -257,20 +257,19 @@ BOOL CKIVApp::OpenArchive(const CString& strArchive) {
     // Decompressed only into a file of its own beside it: a name with
     // nothing before ".kvf" has no name to restore, and its task would copy
     // the archive onto itself and succeed.
-    CString target = StripExtensionIf(strArchive, L"kvf");
-    if (GetFileNamePart(strArchive).GetLength() <= 4 || IsSamePath(target, strArchive)) return FALSE;
+    CString written = DecompressedPath(strArchive);
+    if (GetFileNamePart(strArchive).GetLength() <= 4 || IsSamePath(written, strArchive)) return FALSE;
     CFileTaskThread* pBatch = new (std::nothrow) CFileTaskThread;
     if (!pBatch) return FALSE;
-    pBatch->AddTask(strArchive, target, TASK_DECOMPRESS);
+    pBatch->AddTask(strArchive, DecompressTargetBeside(strArchive, FALSE), TASK_DECOMPRESS);
     int result = pBatch->Start(TRUE);
     delete pBatch;
-    // The decompress handler takes one more ".kvf" off its target. The
-    // archive goes only when the worker reported success and that file is
-    // there, apart from the archive.
-    CString written = StripExtensionIf(target, L"kvf");
-    if (result == IDOK && !IsSamePath(written, strArchive) && GetFileAttributesW(written) != INVALID_FILE_ATTRIBUTES)
-        DeleteFolderTree(strArchive);
-    ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
+    // Only a decompress that succeeded wrote the file: after a failure or a
+    // No, a file of that name is an older one, which is neither opened as
+    // the archive's content nor a reason to delete the archive.
+    if (result != IDOK || GetFileAttributesW(written) == INVALID_FILE_ATTRIBUTES) return TRUE;
+    DeleteFolderTree(strArchive);
+    ShellExecuteW(nullptr, L"open", written, nullptr, nullptr, SW_SHOWNORMAL);
     return TRUE;
 }
 

@@ -50,7 +50,10 @@ BOOL CKIVApp::ParseShellList(const WORD* u, size_t nUnits, ShellListMode mode) {
         if (std::find(first, first + len, (WORD)0) != first + len) break;
         CString source((LPCWSTR)first, (int)len);
         if (!IsFullPath(source)) break;
-        CString target = mode == SHELL_LIST_UNCOMPRESS ? StripExtensionIf(source, L"kvf") : source;
+        // The handlers name what they write: compress adds ".kvf" to its
+        // target, decompress takes one off (a folder is adjusted when the
+        // batch is made, see RunShellBatch).
+        CString target = source;
         m_ppShellSources[i] = new (std::nothrow) WCHAR[len + 1]();
         m_ppShellTargets[i] = new (std::nothrow) WCHAR[(size_t)target.GetLength() + 1]();
         if (!m_ppShellSources[i] || !m_ppShellTargets[i]) break;
@@ -83,8 +86,13 @@ void CKIVApp::RunShellBatch(ShellListMode mode) {
         if (mode == SHELL_LIST_UNCOMPRESS && !IsKvfFile(m_ppShellSources[i])) continue;
         if (!pBatch) pBatch = new (std::nothrow) CFileTaskThread;
         if (!pBatch) break;
-        pBatch->AddTask(m_ppShellSources[i], m_ppShellTargets[i],
-                        mode == SHELL_LIST_UNCOMPRESS ? TASK_DECOMPRESS : TASK_COMPRESS);
+        if (mode == SHELL_LIST_UNCOMPRESS) {
+            DWORD dwAttrs = GetFileAttributesW(m_ppShellSources[i]);
+            BOOL bFolder = dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
+            pBatch->AddTask(m_ppShellSources[i], DecompressTargetBeside(m_ppShellSources[i], bFolder), TASK_DECOMPRESS);
+        } else {
+            pBatch->AddTask(m_ppShellSources[i], m_ppShellTargets[i], TASK_COMPRESS);
+        }
     }
     // No callback: the sources stay where they are.
     if (pBatch) {

@@ -55,7 +55,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         SetProgressNames(strSrc, strDst);
         ReportNames(task, strSrc, strDst);
     }
-    strDst = StripExtensionIf(strDst, L"kvf");
+    strDst = DecompressedPath(strDst);
     // Refused before anything is asked or written.
     if (IsPathTooLong(strDst)) return RefuseLongPath(TASK_DECOMPRESS, strDst);
 

@@ -102,6 +102,12 @@ BOOL IsKvfFile(const CString& strPath) {
     return strExt.MakeLower() == _T("kvf");
 }
 
+CString DecompressedPath(const CString& strTarget) { return StripExtensionIf(strTarget, _T("kvf")); }
+
+CString DecompressTargetBeside(const CString& strSource, BOOL bFolder) {
+    return bFolder ? DecompressedPath(strSource) : strSource;
+}
+
 BOOL IsFullPath(const CString& strPath) {
     int n = strPath.GetLength();
     if (n >= 3 && strPath[1] == L':' && strPath[2] == L'\\') {

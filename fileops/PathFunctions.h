@@ -45,6 +45,17 @@ CString AppendExtension(const CString& strPath, const CString& strExt);
 CString StripExtensionIf(const CString& strPath, const CString& strExt);
 // The extension is "kvf" in any letter case.
 BOOL IsKvfFile(const CString& strPath);
+// The file that decompressing an archive to this target restores: the
+// target less one ".kvf" (a.kvf.kvf gives a.kvf). The decompress handler
+// names its file so, and whatever acts on that file afterwards (removing
+// the archive, opening the file, offering it to a drop) takes the name from
+// here, so the extension comes off once.
+CString DecompressedPath(const CString& strTarget);
+// The target of a decompress task that restores a source beside itself: an
+// archive file's own path (its handler takes the ".kvf" off, as above), a
+// folder's path less one ".kvf" (the folder handler mirrors into the very
+// folder it is given).
+CString DecompressTargetBeside(const CString& strSource, BOOL bFolder);
 // A drive path (X:\...) or a network path (\\server\...): not relative to
 // a current folder or drive.
 BOOL IsFullPath(const CString& strPath);

@@ -36,7 +36,7 @@ std::vector<BYTE> BuildDropFilesBlock(const std::vector<CString>& paths) {
 BOOL ListDropPaths(const std::vector<CString>& targets, std::vector<CString>& paths, CString& strClash) {
     std::vector<CString> archives, plain;
     for (const CString& t : targets) {
-        if (IsKvfFile(t)) archives.push_back(t.Left(t.GetLength() - 4));
+        if (IsKvfFile(t)) archives.push_back(DecompressedPath(t));
         else plain.push_back(t);
     }
     // Names are compared as the file system compares them, without case:
@@ -65,7 +65,14 @@ STDMETHODIMP CKivDropSource::QueryContinueDrag(BOOL bEscapePressed, DWORD dwKeyS
     if (!(m_dwLastEffect & (DROPEFFECT_COPY | DROPEFFECT_MOVE))) return DRAGDROP_S_DROP;
     CFileTaskThread* pBatch = new (std::nothrow) CFileTaskThread;
     if (!pBatch) return DRAGDROP_S_CANCEL;
-    for (const SourceMap& m : m_arrSourceMap) pBatch->AddTask(m.first, m.second, TASK_DECOMPRESS);
+    // Each pair's target keeps the item's own name: the file handler takes
+    // ".kvf" off an archive's, and a folder is restored under the name the
+    // drop was offered (ListDropPaths).
+    for (const SourceMap& m : m_arrSourceMap) {
+        DWORD dwAttrs = ::GetFileAttributesW(m.first);
+        BOOL bFolder = dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
+        pBatch->AddTask(m.first, DecompressTargetBeside(m.second, bFolder), TASK_DECOMPRESS);
+    }
     HCURSOR hOld = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     // The main frame owns the batch and deletes it when its worker reports
     // the end; it also holds its exit until then.

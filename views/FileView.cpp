@@ -350,7 +350,7 @@ BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
 CString WrittenFile(const CFileTask& task) {
     BOOL bArchive = IsKvfFile(task.m_strSrc);
     if (task.m_nType == TASK_COMPRESS) return bArchive ? task.m_strDst : AppendExtension(task.m_strDst, L"kvf");
-    return bArchive ? StripExtensionIf(task.m_strDst, L"kvf") : task.m_strDst;
+    return bArchive ? DecompressedPath(task.m_strDst) : task.m_strDst;
 }
 }  // namespace
 
@@ -538,7 +538,9 @@ void CFileView::StartSelectionBatch(int nType, BOOL bModal, BOOL bWithCallback) 
         CFileItem* pRecord = GetItemRecord(list.GetNextSelectedItem(pos));
         if (!pRecord) continue;
         CString path = pRecord->GetPath();
-        CString target = nType == TASK_DECOMPRESS ? path.Left(path.GetLength() - 4) : path;
+        CString target = nType == TASK_DECOMPRESS
+                             ? DecompressTargetBeside(path, (pRecord->m_nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+                             : path;
         pBatch->AddTask(path, target, nType);
     }
     if (pBatch->m_arrTasks.GetSize() == 0) {

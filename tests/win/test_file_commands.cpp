@@ -517,6 +517,26 @@ TEST_F(FileCommandsTest, DecompressRestoresTheFileAndRefusesAForeignArchive) {
     EXPECT_TRUE(Listed(L"foreign.txt.kvf"));
 }
 
+TEST_F(FileCommandsTest, DecompressOfAnArchivedArchiveTakesOffOneKvf) {
+    // a.kvf.kvf holds a file that was named a.kvf; an unrelated a is beside it.
+    const CString dir = kRoot + L"\\work";
+    ht::WriteArchive(dir + L"\\a.kvf.kvf", "the archived a.kvf", "abc123");
+    WriteAll(dir + L"\\a", "unrelated");
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"work"));
+    ht::Answers a;
+    a.Finish();
+    SelectOnly({L"a.kvf.kvf"});
+    RunWithTimeout(kBatchMs, "decompress", [] { List()->SendMessage(WM_COMMAND, ID_DECOMPRESS); });
+    WaitForBatches();
+    ASSERT_TRUE(PumpUntil([] { return Listed(L"a.kvf") && !Listed(L"a.kvf.kvf"); }, 5000));
+    EXPECT_EQ(ReadAll(dir + L"\\a.kvf"), "the archived a.kvf");
+    EXPECT_EQ(ReadAll(dir + L"\\a"), "unrelated");
+    EXPECT_FALSE(Exists(dir + L"\\a.kvf.kvf"));
+    EXPECT_TRUE(a.Boxes().empty());
+    DeleteFileW(dir + L"\\a.kvf");
+    DeleteFileW(dir + L"\\a");
+}
+
 TEST_F(FileCommandsTest, RenameWithF2EnterAndEsc) {
     WriteAll(kRoot + L"\\ren\\old.txt", "old");
     WriteAll(kRoot + L"\\ren\\one.txt", "one");

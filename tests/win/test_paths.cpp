@@ -65,6 +65,10 @@ TEST(PathTest, TakesPathsApart) {
         EXPECT_EQ(U8(StripExtensionIf(p, _T("kvf"))), U8(r.stripKvf));
         EXPECT_EQ(U8(StripExtensionIf(p, _T("KVF"))), U8(r.stripKvf));
         EXPECT_EQ(IsKvfFile(p), r.isKvf);
+        // A decompress takes one ".kvf" off, in one place.
+        EXPECT_EQ(U8(DecompressedPath(p)), U8(r.stripKvf));
+        EXPECT_EQ(U8(DecompressTargetBeside(p, TRUE)), U8(r.stripKvf));
+        EXPECT_EQ(U8(DecompressTargetBeside(p, FALSE)), U8(p));
     }
 }
 

@@ -64,12 +64,13 @@ TEST(ShellListTest, ReadsWhatTheExtensionWritesAndRefusesForgedBlocks) {
     }
     theApp.FreeShellList();
 
-    // Uncompress: the target is the path without ".kvf"; the list is read
-    // as it is (the command skips what is not an archive).
+    // Uncompress: the target is the path itself, as for compress (the
+    // decompress handler takes the ".kvf" off once); the list is read as it
+    // is (the command skips what is not an archive).
     std::vector<WORD> u = MakeShellList({L"E:\\a.KVF", L"E:\\b.txt"});
     EXPECT_TRUE(theApp.ParseShellList(u.data(), u.size(), SHELL_LIST_UNCOMPRESS));
     ASSERT_EQ(theApp.m_nShellCount, 2u);
-    EXPECT_TRUE(CString(theApp.m_ppShellTargets[0]) == L"E:\\a");
+    EXPECT_TRUE(CString(theApp.m_ppShellTargets[0]) == L"E:\\a.KVF");
     EXPECT_TRUE(CString(theApp.m_ppShellTargets[1]) == L"E:\\b.txt");
 
     struct Case {

@@ -332,6 +332,84 @@ TEST_P(ShellRunsTest, AnArchiveOpenedFromTheShellIsRestoredBesideIt) {
     RemoveTree(dir);
 }
 
+// Every way the shell hands over an archive restores exactly its one entry
+// under the archive's name less one ".kvf", and only that restored file is
+// opened.
+TEST_P(ShellRunsTest, ShellRunsRestoreOneEntryUnderTheNameLessOneKvf) {
+    Watchdog dog(300000, "shell runs and names");
+    DrivePassword pwd({L"abc123"});
+    Install();
+    SetShellExecPath(L"E:");
+    const CString dir = L"E:\\names";
+    RemoveTree(dir);
+    CreateFolderTree(dir);
+    // A missing file reads as nothing, so a failed run fails its checks
+    // instead of the whole test.
+    auto Content = [](const CString& p) { return Exists(p) ? ReadAll(p) : std::string(); };
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Decompressing...");
+    answerer.Answer(nullptr, nullptr, IDOK);
+
+    // A file once named a.kvf, archived; an unrelated a beside it.
+    WriteArchive(dir + L"\\a.kvf.kvf", "the archived a.kvf", "abc123");
+    PutFile(dir + L"\\a", "unrelated");
+    ASSERT_TRUE(PutShellListBlock(MakeShellList({dir + L"\\a.kvf.kvf"})));
+    EXPECT_EQ(RunInstalled(L"uncompress"), 0);
+    EXPECT_EQ(Content(dir + L"\\a.kvf"), "the archived a.kvf");
+    EXPECT_EQ(Content(dir + L"\\a"), "unrelated");
+    EXPECT_TRUE(Exists(dir + L"\\a.kvf.kvf"));  // uncompress keeps its archives
+    DeleteFileW(dir + L"\\a.kvf");
+    EXPECT_EQ(RunInstalled(L"\"" + dir + L"\\a.kvf.kvf\""), 0);
+    EXPECT_EQ(Content(dir + L"\\a.kvf"), "the archived a.kvf");
+    EXPECT_EQ(Content(dir + L"\\a"), "unrelated");
+    EXPECT_FALSE(Exists(dir + L"\\a.kvf.kvf"));
+
+    // Two entries, as another writer of the format may make them: refused
+    // like any archive the program cannot read, and nothing is lost.
+    {
+        CZipFile zip;
+        memset(zip.m_passwordField, 0, sizeof zip.m_passwordField);
+        strncpy((char*)zip.m_passwordField, "abc123", 16);
+        zip.Open(dir + L"\\two.txt.kvf");
+        EntryFileInfo info;
+        zip.BeginEntry(L"", info, 9, 8);
+        zip.WriteEntryData(5, "first");
+        zip.BeginEntry(L"", info, 9, 8);
+        zip.WriteEntryData(6, "second");
+        zip.Close();
+    }
+    const std::string two = Content(dir + L"\\two.txt.kvf");
+    answerer.ClearSeen();
+    RunInstalled(L"\"" + dir + L"\\two.txt.kvf\"");
+    EXPECT_EQ(Content(dir + L"\\two.txt.kvf"), two);
+    EXPECT_FALSE(Exists(dir + L"\\two.txt"));
+    bool told = false;
+    for (const DialogInfo& d : answerer.Seen()) told = told || d.HasText(L"Unkonwn file format.");
+    EXPECT_TRUE(told);
+
+    // The open step: a type whose "open" appends the opened file to a log.
+    const CString log = dir + L"\\opened.log";
+    RegSetValueW(HKEY_CLASSES_ROOT, L".kivopen", REG_SZ, L"KivOpenTest", 0);
+    const CString command = L"C:\\windows\\system32\\cmd.exe /c type \"%1\" >> \"" + log + L"\"";
+    RegSetValueW(HKEY_CLASSES_ROOT, L"KivOpenTest\\shell\\open\\command", REG_SZ, command, 0);
+    // An old notes beside an archive of another drive: refused, the old
+    // copy kept and not opened as if it were the archive's content.
+    PutFile(dir + L"\\notes.kivopen", "old copy\r\n");
+    WriteArchive(dir + L"\\notes.kivopen.kvf", "foreign\r\n", "zzz999");
+    RunInstalled(L"\"" + dir + L"\\notes.kivopen.kvf\"");
+    EXPECT_EQ(Content(dir + L"\\notes.kivopen"), "old copy\r\n");
+    EXPECT_TRUE(Exists(dir + L"\\notes.kivopen.kvf"));
+    // A sound one is restored and opened: the log then holds it alone.
+    WriteArchive(dir + L"\\good.kivopen.kvf", "restored\r\n", "abc123");
+    EXPECT_EQ(RunInstalled(L"\"" + dir + L"\\good.kivopen.kvf\""), 0);
+    EXPECT_TRUE(PumpUntil([&] { return Content(log).find("restored") != std::string::npos; }, 20000));
+    PumpUntil([] { return !ProcessRunning(L"cmd.exe"); }, 10000);
+    EXPECT_EQ(Content(log).find("old copy"), std::string::npos) << Content(log);
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, L".kivopen");
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, L"KivOpenTest");
+    RemoveTree(dir);
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, ShellRunsTest, ::testing::Values(L"", L"winxp64"),
                          [](const ::testing::TestParamInfo<const wchar_t*>& info) {
                              return std::string(info.param[0] ? "winxp64" : "default");
