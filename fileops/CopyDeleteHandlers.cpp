@@ -50,7 +50,7 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
     }
     if (bExists) {
         if (!PutInPlace(temp.Path(), strDst, TASK_COPY, CopyCaption())) return TASK_ERROR;
-    } else if (!MoveFileExW(temp.Path(), strDst, 0)) {
+    } else if (!FlushToDrive(temp.Path()) || !MoveIntoPlace(temp.Path(), strDst, 0)) {
         // A target that appeared meanwhile is not replaced unasked.
         DWORD dwError = GetLastError();
         RemoveTemp(temp.Path());

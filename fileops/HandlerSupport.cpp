@@ -198,13 +198,49 @@ BOOL RemoveTemp(const CString& strTemp) {
     return DeleteFileW(strTemp) || GetFileAttributesW(strTemp) == INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+DriveWriteProbe g_pfnDriveWriteProbe = nullptr;
+}  // namespace
+
+void SetDriveWriteProbe(DriveWriteProbe pfnProbe) { g_pfnDriveWriteProbe = pfnProbe; }
+
+BOOL FlushToDrive(const CString& strPath) {
+    // Flushing needs a handle with write access, which a read-only file
+    // (a restored entry may be one) does not give until the bit is off.
+    DWORD dwAttr = GetFileAttributesW(strPath);
+    BOOL bReadOnly = dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_READONLY);
+    if (bReadOnly && !SetFileAttributesW(strPath, dwAttr & ~FILE_ATTRIBUTE_READONLY)) return FALSE;
+    HANDLE h = CreateFileW(strPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    BOOL bOk = h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
+    DWORD dwError = bOk ? ERROR_SUCCESS : GetLastError();
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (bReadOnly) SetFileAttributesW(strPath, dwAttr);
+    if (bOk && g_pfnDriveWriteProbe && !g_pfnDriveWriteProbe(L"flushed", strPath, 0)) return FALSE;
+    SetLastError(dwError);
+    return bOk;
+}
+
+BOOL MoveIntoPlace(const CString& strTemp, const CString& strTarget, DWORD dwFlags) {
+    dwFlags |= MOVEFILE_WRITE_THROUGH;
+    if (g_pfnDriveWriteProbe && !g_pfnDriveWriteProbe(L"move", strTemp, dwFlags)) return FALSE;
+    return MoveFileExW(strTemp, strTarget, dwFlags);
+}
+
 BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption) {
+    // On the drive before anything of the target is touched.
+    if (!FlushToDrive(strTemp)) {
+        DWORD dwError = GetLastError();
+        RemoveTemp(strTemp);
+        ShowTaskError(FailureText(op, strTarget, dwError), strCaption);
+        return FALSE;
+    }
     DWORD dwOldAttr = GetFileAttributesW(strTarget);
     if (dwOldAttr != INVALID_FILE_ATTRIBUTES && !ResetFileAttributes(strTarget, op, FALSE)) {
         RemoveTemp(strTemp);
         return FALSE;
     }
-    if (MoveFileExW(strTemp, strTarget, MOVEFILE_REPLACE_EXISTING)) return TRUE;
+    if (MoveIntoPlace(strTemp, strTarget, MOVEFILE_REPLACE_EXISTING)) return TRUE;
     DWORD dwError = GetLastError();
     if (dwOldAttr != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(strTarget, dwOldAttr);
     RemoveTemp(strTemp);

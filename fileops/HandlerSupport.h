@@ -111,11 +111,30 @@ int RefuseLongPath(DWORD op, const CString& strPath);
 CString MakeTempSibling(const CString& strTarget);
 // Removes a temporary file; FALSE when it is still there.
 BOOL RemoveTemp(const CString& strTemp);
-// Puts a finished temporary file in the target's place: an existing target
-// first loses its read-only, hidden and system attributes
+// A finished temporary file is on the drive before it takes its target's
+// place: the list deletes a compressed or decompressed source as soon as
+// its task returns, and a drive's write cache would otherwise still hold
+// what was written from it. FlushToDrive writes the file's data out of the
+// cache (FlushFileBuffers; a read-only file keeps that attribute);
+// MoveIntoPlace moves it with MOVEFILE_WRITE_THROUGH added to dwFlags, so
+// the move is on the drive when it returns. FALSE, with the system's error,
+// when the step failed.
+BOOL FlushToDrive(const CString& strPath);
+BOOL MoveIntoPlace(const CString& strTemp, const CString& strTarget, DWORD dwFlags);
+// Watches those two steps, for the tests: while a probe is set it is told
+// of each flush that succeeded ("flushed", the file, 0) and of each move
+// just before it is made ("move", the temporary file, the flags). A FALSE
+// from it fails that step with the error the probe set. Null unless a test
+// sets one.
+typedef BOOL (*DriveWriteProbe)(LPCWSTR pszStep, const CString& strPath, DWORD dwFlags);
+void SetDriveWriteProbe(DriveWriteProbe pfnProbe);
+// Puts a finished temporary file in the target's place: it is flushed to
+// the drive first; an existing target then loses its read-only, hidden and
+// system attributes
 // (ResetFileAttributes, op only picks its message), then is replaced. On a
-// failure the message is shown (for the move: string 1000 + op + the
-// target + string 129 under strCaption), the target keeps its attributes,
+// failure the message is shown (for the flush and the move: string 1000 +
+// op + the target + the cause, FailureText, under strCaption), the target
+// keeps its attributes,
 // the temporary file is removed, and the result is FALSE.
 BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption);
 // The name to show for a file named in an exception: the target for its

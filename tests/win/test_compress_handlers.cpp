@@ -4,6 +4,7 @@
 // folder walks over links and over folders that cannot be read or made.
 #include "app/KIVApp.h"
 #include "archive/UnzipFile.h"
+#include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "tests/support/win/FullDrive.h"
 #include "tests/win/HandlerTestSupport.h"
@@ -50,6 +51,20 @@ void AnswerInTurn(Answers& a, const std::vector<int>& answers) {
 int CancelAtFirstPiece(int nCode, void* pData, void* pContext) {
     if (nCode == TPC_BYTES) ((CFileTaskThread*)pContext)->m_bCancel = 1;
     return CFileTaskThread::FileTaskProgressCallback(nCode, pData, pContext);
+}
+
+// The steps that take a written file to the drive, as the handlers report
+// them: "flushed <file>" and "move <file> <flags>".
+std::vector<std::string> g_driveSteps;
+bool g_failFlush = false;
+BOOL RecordDriveWrite(LPCWSTR pszStep, const CString& strPath, DWORD dwFlags) {
+    g_driveSteps.push_back(U8(CString(pszStep)) + " " + U8(strPath) +
+                           (dwFlags ? " " + std::to_string(dwFlags) : std::string()));
+    if (g_failFlush && CString(pszStep) == L"flushed") {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 }  // namespace
@@ -435,6 +450,73 @@ TEST(CompressHandlersTest, FullDriveKeepsTheExistingTarget) {
             EXPECT_EQ(CountTemps(full.Left(2)), 0);
             DeleteFileW(c.output);
         }
+    });
+}
+
+// Wine keeps no write cache of its own to lose, so what is checked is the
+// order: every written file is flushed, then moved in written through, and
+// a flush that fails leaves the target as it was.
+TEST(CompressHandlersTest, WhatIsWrittenIsFlushedToTheDriveBeforeItTakesItsPlace) {
+    RunWithTimeout(120000, "write through", [] {
+        DrivePassword pwd({L"flush123"});
+        TempDir dir(L"E:\\");
+        // Read-only, so the restored file and the copy are read-only too.
+        PutFile(dir.File(L"a.txt"), "alpha", FILE_ATTRIBUTE_READONLY);
+        MakeDir(dir.File(L"out"));
+        struct Case {
+            const char* what;
+            int type;
+            CString src, dst, written;
+        } cases[] = {
+            {"new archive", TASK_COMPRESS, dir.File(L"a.txt"), dir.File(L"a.txt"), dir.File(L"a.txt.kvf")},
+            {"archive over the old one", TASK_COMPRESS, dir.File(L"a.txt"), dir.File(L"a.txt"), dir.File(L"a.txt.kvf")},
+            {"new restored file", TASK_DECOMPRESS, dir.File(L"a.txt.kvf"), dir.File(L"out\\a.txt.kvf"),
+             dir.File(L"out\\a.txt")},
+            {"restored over the old one", TASK_DECOMPRESS, dir.File(L"a.txt.kvf"), dir.File(L"out\\a.txt.kvf"),
+             dir.File(L"out\\a.txt")},
+            {"new copy", TASK_COPY, dir.File(L"a.txt"), dir.File(L"b.txt"), dir.File(L"b.txt")},
+            {"copy over the old one", TASK_COPY, dir.File(L"a.txt"), dir.File(L"b.txt"), dir.File(L"b.txt")},
+        };
+        SetDriveWriteProbe(&RecordDriveWrite);
+        for (bool fail : {false, true}) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.what) + (fail ? ", flush failing" : ""));
+                Answers a;
+                a.Finish();
+                g_driveSteps.clear();
+                g_failFlush = fail;
+                std::string before = Exists(c.written) ? ReadAll(c.written) : std::string();
+                DirectTask t(c.type, 0);
+                int nResult = c.type == TASK_COMPRESS     ? t.task.DoCompressFile(c.src, c.dst)
+                              : c.type == TASK_DECOMPRESS ? t.task.DoDecompressFile(c.src, c.dst)
+                                                          : t.task.DoCopyFile(c.src, c.dst);
+                g_failFlush = false;
+                EXPECT_EQ(CountTemps(dir.Path()), 0);
+                if (fail) {
+                    EXPECT_EQ(nResult, TASK_ERROR);
+                    ASSERT_EQ(g_driveSteps.size(), 1u);
+                    EXPECT_EQ(g_driveSteps[0].rfind("flushed ", 0), 0u);
+                    EXPECT_TRUE(Exists(c.written) && ReadAll(c.written) == before);
+                    std::vector<DialogInfo> boxes = a.Boxes();
+                    ASSERT_EQ(boxes.size(), 1u);
+                    EXPECT_TRUE(boxes[0].HasText(c.written)) << U8(boxes[0].AllText());
+                    continue;
+                }
+                EXPECT_EQ(nResult, TASK_OK);
+                EXPECT_TRUE(a.Boxes().empty());
+                ASSERT_EQ(g_driveSteps.size(), 2u);
+                const std::string temp = g_driveSteps[0].substr(8);
+                DWORD flags = c.type != TASK_COPY || before.size() ? MOVEFILE_REPLACE_EXISTING : 0;
+                EXPECT_EQ(g_driveSteps[0], "flushed " + temp);
+                EXPECT_EQ(g_driveSteps[1], "move " + temp + " " + std::to_string(flags | MOVEFILE_WRITE_THROUGH));
+                EXPECT_TRUE(Exists(c.written));
+            }
+        }
+        SetDriveWriteProbe(nullptr);
+        EXPECT_EQ(ReadAll(dir.File(L"out\\a.txt")), "alpha");
+        EXPECT_EQ(ReadAll(dir.File(L"b.txt")), "alpha");
+        EXPECT_TRUE(GetFileAttributesW(dir.File(L"out\\a.txt")) & FILE_ATTRIBUTE_READONLY);
+        for (LPCWSTR f : {L"a.txt", L"out\\a.txt", L"b.txt"}) SetFileAttributesW(dir.File(f), FILE_ATTRIBUTE_NORMAL);
     });
 }
 

@@ -11,6 +11,7 @@
 #include "app/MainFrame.h"
 #include "app/ResourceIds.h"
 #include "archive/UnzipFile.h"
+#include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "tests/support/win/MainWindow.h"
 #include "tests/support/win/ScreenShot.h"
@@ -398,13 +399,26 @@ TEST_F(FileCommandsTest, CompressReplacesTheSourceOnlyAfterItsArchiveIsComplete)
         if (h == HINT_ITEM_CREATED || h == HINT_ITEM_DELETED)
             seen.push_back({h, *(const CString*)p, Exists(src), Exists(arc)});
     });
+    // The archive is flushed to the drive, and moved in written through,
+    // while the source is still there.
+    static std::vector<std::pair<std::string, bool>> s_steps;
+    static CString s_src;
+    s_steps.clear();
+    s_src = src;
+    SetDriveWriteProbe([](LPCWSTR pszStep, const CString&, DWORD dwFlags) -> BOOL {
+        s_steps.push_back({std::string(CString(pszStep).ToUtf8()) + std::string(dwFlags & MOVEFILE_WRITE_THROUGH ? " through" : ""),
+                           Exists(s_src)});
+        return TRUE;
+    });
     ht::Answers a;
     a.Finish();
     SelectOnly({L"data.txt"});
     RunWithTimeout(kBatchMs, "compress", [] { List()->SendMessage(WM_COMMAND, ID_COMPRESS); });
     WaitForBatches();
+    SetDriveWriteProbe(nullptr);
     ASSERT_TRUE(PumpUntil([] { return Listed(L"data.txt.kvf") && !Listed(L"data.txt"); }, 5000));
     EXPECT_TRUE(a.Boxes().empty());
+    EXPECT_EQ(s_steps, (std::vector<std::pair<std::string, bool>>{{"flushed", true}, {"move through", true}}));
 
     EXPECT_FALSE(Exists(src));
     EXPECT_EQ(ArchiveContent(arc), data);
