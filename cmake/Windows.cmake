@@ -87,8 +87,16 @@ if(TARGET test_explorer_process AND TARGET KIV)
 endif()
 
 file(GLOB BENCH_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+list(FILTER BENCH_SRC EXCLUDE REGEX ".*/bench/shellext_bench\\.cpp$")
 foreach(src ${BENCH_SRC})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src} ${KIV_RC})
   target_link_libraries(${name} PRIVATE kivcore)
 endforeach()
+
+# The shell extension's benchmark loads the built module as the shell does
+# and needs nothing of the program.
+add_executable(shellext_bench ${CMAKE_SOURCE_DIR}/bench/shellext_bench.cpp)
+target_include_directories(shellext_bench PRIVATE ${KIV_SHELLEXT_GEN})
+target_link_libraries(shellext_bench PRIVATE ole32 uuid shell32)
+add_dependencies(shellext_bench KIVShellExt)

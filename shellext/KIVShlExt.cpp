@@ -1,5 +1,6 @@
 // CKIVShlExt as the shell sees it: identity, selection, menu and commands.
 #include "shellext/KIVShlExt.h"
+#include "shellext/DropFileList.h"
 #include "shellext/Module.h"
 #include "shellext/ShellExtResource.h"
 #include <shellapi.h>
@@ -17,33 +18,10 @@ const UINT kMaxPaths = 0xFFFFFF;
 // The list's header carries the units in use as a 32-bit value.
 const ULONGLONG kMaxTotalUnits = 0x7FFFFFF0;
 
-// The selection comes from another program: before the system walks the
-// dropped-file list, make sure the list ends inside its block.
-bool DropListEndsInBlock(const BYTE* block, SIZE_T cb)
-{
-    if (cb < sizeof(DROPFILES)) return false;
-    DROPFILES df;
-    memcpy(&df, block, sizeof df);
-    if (df.pFiles < sizeof(DROPFILES) || df.pFiles > cb) return false;
-    const SIZE_T unit = df.fWide ? 2 : 1;
-    bool atStart = true;  // at the first character of a name
-    for (SIZE_T pos = df.pFiles; pos + unit <= cb; pos += unit) {
-        WORD c = 0;
-        memcpy(&c, block + pos, unit);
-        if (c == 0) {
-            if (atStart) return true;  // the empty name that ends the list
-            atStart = true;
-        } else {
-            atStart = false;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 CKIVShlExt::CKIVShlExt()
-    : m_cRef(1), m_hMenuBitmap(nullptr), m_ppEntries(nullptr), m_nPaths(0),
+    : m_cRef(1), m_hMenuBitmap(nullptr), m_pEntries(nullptr), m_nPaths(0),
       m_nTotalUnits(0), m_nSelKind(SELECTION_MIXED)
 {
     m_szProgram[0] = 0;
@@ -126,61 +104,63 @@ STDMETHODIMP CKIVShlExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY
         return E_INVALIDARG;
     }
 
+    // The shell calls this on every right-click, before its menu shows: the
+    // block is read front to back, once to size and check the selection and
+    // once to copy it into one allocation of exactly that size.
+    const SIZE_T cb = GlobalSize(stg.hGlobal);
     HRESULT hr = S_OK;
-    HDROP hDrop = static_cast<HDROP>(stg.hGlobal);
     UINT count = 0;
-    if (!DropListEndsInBlock(block, GlobalSize(stg.hGlobal))) hr = E_INVALIDARG;
-    if (SUCCEEDED(hr)) {
-        count = DragQueryFileW(hDrop, 0xFFFFFFFF, nullptr, 0);
-        if (count == 0 || count > kMaxPaths) hr = E_INVALIDARG;
-    }
-    ShellPathEntry** entries = nullptr;
-    if (SUCCEEDED(hr)) {
-        entries = new (std::nothrow) ShellPathEntry*[count]();
-        if (entries == nullptr) hr = E_OUTOFMEMORY;
-    }
-
     ULONGLONG total = 0;
     SelectionKind kind = SELECTION_MIXED;
-    UINT built = 0;
-    while (SUCCEEDED(hr) && built < count) {
+    WCHAR path[SHELL_PATH_MAX + 1];
+    UINT length = 0;
+    CDropFileList sizing(block, cb);
+    for (;;) {
+        const CDropFileList::Result read = sizing.Next(path, SHELL_PATH_MAX + 1, &length);
+        if (read == CDropFileList::DROP_END) break;
         // A longer path is refused, not cut: a cut path names another file.
-        UINT length = DragQueryFileW(hDrop, built, nullptr, 0);
-        if (length == 0 || length > SHELL_PATH_MAX) {
+        if (read != CDropFileList::DROP_NAME || count == kMaxPaths || total + length + 2 > kMaxTotalUnits) {
             hr = E_INVALIDARG;
             break;
         }
-        WCHAR path[SHELL_PATH_MAX + 1];
-        if (DragQueryFileW(hDrop, built, path, SHELL_PATH_MAX + 1) != length) {
-            hr = E_INVALIDARG;
-            break;
-        }
-        path[length] = 0;
         SelectionKind pathKind = GetPathKind(path, length);
-        if (built == 0) kind = pathKind;
+        if (count == 0) kind = pathKind;
         else if (kind != SELECTION_MIXED && pathKind != kind) kind = SELECTION_MIXED;
+        total += length + 2;
+        ++count;
+    }
+    if (SUCCEEDED(hr) && count == 0) hr = E_INVALIDARG;
 
-        entries[built] = new (std::nothrow) ShellPathEntry;
-        if (entries[built] == nullptr) {
-            hr = E_OUTOFMEMORY;
-            break;
+    WORD* entries = nullptr;
+    if (SUCCEEDED(hr)) {
+        entries = new (std::nothrow) WORD[static_cast<size_t>(total)];
+        if (entries == nullptr) hr = E_OUTOFMEMORY;
+    }
+    if (SUCCEEDED(hr)) {
+        // The same names again; a block that changed meanwhile (its memory
+        // may be shared with the data object) is refused, not overrun.
+        CDropFileList copying(block, cb);
+        WORD* out = entries;
+        const WORD* const end = entries + total;
+        for (UINT i = 0; i < count && SUCCEEDED(hr); ++i) {
+            if (copying.Next(path, SHELL_PATH_MAX + 1, &length) != CDropFileList::DROP_NAME ||
+                static_cast<size_t>(end - out) < length + 2)
+                hr = E_INVALIDARG;
+            else
+                out += BuildPathEntry(out, path);
         }
-        total += BuildPathEntry(entries[built], path);
-        ++built;
-        if (total > kMaxTotalUnits) hr = E_INVALIDARG;
+        if (SUCCEEDED(hr) && out != end) hr = E_INVALIDARG;
+        if (FAILED(hr)) {
+            delete[] entries;
+            entries = nullptr;
+        }
     }
 
     GlobalUnlock(stg.hGlobal);
     ReleaseStgMedium(&stg);
 
-    if (FAILED(hr)) {
-        if (entries != nullptr) {
-            for (UINT i = 0; i < count; ++i) delete entries[i];
-            delete[] entries;
-        }
-        return hr;
-    }
-    m_ppEntries = entries;
+    if (FAILED(hr)) return hr;
+    m_pEntries = entries;
     m_nPaths = count;
     m_nTotalUnits = static_cast<UINT>(total);
     m_nSelKind = kind;

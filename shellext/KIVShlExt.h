@@ -17,11 +17,9 @@ enum SelectionKind {
 // The longest path the clipboard list carries, in UTF-16 units.
 const UINT SHELL_PATH_MAX = 520;
 
-// One selected path as the clipboard list carries it: unit 0 = length & 0xFF,
-// unit 1 = length >> 8, then the characters without a terminator.
-struct ShellPathEntry {
-    WORD units[SHELL_PATH_MAX + 2];
-};
+// One selected path as the clipboard list carries it, length + 2 units:
+// unit 0 = length & 0xFF, unit 1 = length >> 8, then the characters without
+// a terminator.
 
 class CKIVShlExt final : public IKIVShlExt, public IShellExtInit, public IContextMenu {
 public:
@@ -44,9 +42,10 @@ public:
     // The kind of one path: SELECTION_ARCHIVES when it is longer than five
     // characters and ends in ".kvf" in any letter case, else SELECTION_PLAIN.
     static SelectionKind GetPathKind(const WCHAR* path, UINT length);
-    // Fills entry from path (terminated, at most SHELL_PATH_MAX characters);
-    // returns the units used (length + 2), 0 when either pointer is null.
-    static UINT BuildPathEntry(ShellPathEntry* entry, const WCHAR* path);
+    // Fills entry, which has room for length + 2 units, from path (terminated,
+    // at most SHELL_PATH_MAX characters); returns the units used
+    // (length + 2), 0 when either pointer is null.
+    static UINT BuildPathEntry(WORD* entry, const WCHAR* path);
     // The program's path from the open command's text: the quoted part, or
     // the text up to a ".exe" (any letter case) followed by a blank or the
     // end, or else the whole text. False when nothing fits into cch.
@@ -66,9 +65,11 @@ private:
 
     volatile LONG m_cRef;
     HBITMAP m_hMenuBitmap;
-    ShellPathEntry** m_ppEntries;
+    // The selected paths' entries one after another, in the shell's order,
+    // each as long as its path: the clipboard list's body as it stands.
+    WORD* m_pEntries;
     UINT m_nPaths;
-    UINT m_nTotalUnits;  // sum over the entries of (length + 2)
+    UINT m_nTotalUnits;  // the entries' units: sum of (length + 2)
     WCHAR m_szProgram[MAX_PATH + 1];
     SelectionKind m_nSelKind;
 };

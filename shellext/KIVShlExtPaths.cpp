@@ -33,26 +33,23 @@ SelectionKind CKIVShlExt::GetPathKind(const WCHAR* path, UINT length)
     return SELECTION_ARCHIVES;
 }
 
-UINT CKIVShlExt::BuildPathEntry(ShellPathEntry* entry, const WCHAR* path)
+UINT CKIVShlExt::BuildPathEntry(WORD* entry, const WCHAR* path)
 {
     if (entry == nullptr || path == nullptr) return 0;
     UINT length = 0;
     while (length < SHELL_PATH_MAX && path[length] != 0) {
-        entry->units[2 + length] = path[length];
+        entry[2 + length] = path[length];
         ++length;
     }
-    entry->units[0] = static_cast<WORD>(length & 0xFF);
-    entry->units[1] = static_cast<WORD>(length >> 8);
+    entry[0] = static_cast<WORD>(length & 0xFF);
+    entry[1] = static_cast<WORD>(length >> 8);
     return length + 2;
 }
 
 void CKIVShlExt::FreePathEntries()
 {
-    if (m_ppEntries != nullptr) {
-        for (UINT i = 0; i < m_nPaths; ++i) delete m_ppEntries[i];
-        delete[] m_ppEntries;
-        m_ppEntries = nullptr;
-    }
+    delete[] m_pEntries;
+    m_pEntries = nullptr;
     m_nPaths = 0;
     m_nTotalUnits = 0;
 }
@@ -61,7 +58,7 @@ HRESULT CKIVShlExt::PutPathsOnClipboard()
 {
     // No selection (none given, or already handed over): an empty list
     // would only make the program start for nothing.
-    if (m_ppEntries == nullptr || m_nPaths == 0) return E_UNEXPECTED;
+    if (m_pEntries == nullptr || m_nPaths == 0) return E_UNEXPECTED;
 
     UINT format = RegisterClipboardFormatW(kListFormat);
     if (format == 0) return LastErrorResult();
@@ -88,14 +85,8 @@ HRESULT CKIVShlExt::PutPathsOnClipboard()
     p[3] = static_cast<WORD>(inUse >> 24);
     p[4] = static_cast<WORD>(m_nPaths & 0xFF);
     p[5] = static_cast<WORD>(m_nPaths >> 8);
-    WORD* out = p + 6;
-    for (UINT i = 0; i < m_nPaths; ++i) {
-        const ShellPathEntry* e = m_ppEntries[i];
-        const UINT length = e->units[0] + e->units[1] * 256u;
-        memcpy(out, e->units, (length + 2) * sizeof(WORD));
-        out += length + 2;
-    }
-    *out = 0;
+    memcpy(p + 6, m_pEntries, m_nTotalUnits * sizeof(WORD));
+    p[6 + m_nTotalUnits] = 0;
     GlobalUnlock(hMem);
 
     HRESULT hr = S_OK;

@@ -627,6 +627,76 @@ TEST(ShellExtSelection, NarrowListsAndTheLongestPathAreTaken)
     EXPECT_TRUE(ListCarries(ClipboardList(), {L"C:\\docs\\a.txt", L"C:\\docs\\b.txt"}));
 }
 
+TEST(ShellExtSelection, ListsAreReadWithinTheirBlock)
+{
+    NoOpenCommand();
+    // A block of the given header and body bytes.
+    auto block = [](DWORD pFiles, BOOL wide, const std::vector<BYTE>& body) {
+        DROPFILES df = {};
+        df.pFiles = pFiles;
+        df.fWide = wide;
+        std::vector<BYTE> b(reinterpret_cast<BYTE*>(&df), reinterpret_cast<BYTE*>(&df) + sizeof df);
+        b.resize(pFiles < b.size() ? b.size() : pFiles, 0xEE);  // room before the list
+        b.insert(b.end(), body.begin(), body.end());
+        return b;
+    };
+    auto wideNames = [](const std::vector<std::wstring>& names) {
+        std::vector<BYTE> b;
+        for (const std::wstring& n : names) {
+            const BYTE* s = reinterpret_cast<const BYTE*>(n.c_str());
+            b.insert(b.end(), s, s + (n.size() + 1) * sizeof(WCHAR));
+        }
+        b.push_back(0);
+        b.push_back(0);
+        return b;
+    };
+    auto narrowNames = [](const std::vector<std::string>& names) {
+        std::vector<BYTE> b;
+        for (const std::string& n : names) b.insert(b.end(), n.c_str(), n.c_str() + n.size() + 1);
+        b.push_back(0);
+        return b;
+    };
+    const DWORD header = sizeof(DROPFILES);
+    const std::wstring a = L"C:\\docs\\a.txt", b = L"C:\\docs\\b.kvf";
+    std::vector<BYTE> trailing = wideNames({a, b});
+    trailing.insert(trailing.end(), 64, 0xEE);  // a larger block than the list needs
+    std::vector<BYTE> halfUnit = wideNames({a});
+    halfUnit.pop_back();  // the last unit is cut in half
+    const std::string longestNarrow = std::string(516, 'x') + ".txt";
+
+    const struct {
+        const char* what;
+        std::vector<BYTE> block;
+        std::vector<std::wstring> want;  // empty: refused
+    } rows[] = {
+        {"wide, the list at an odd offset past the header", block(header + 3, TRUE, wideNames({a, b})), {a, b}},
+        {"wide, bytes after the list", block(header, TRUE, trailing), {a, b}},
+        {"wide, the last unit cut in half", block(header, TRUE, halfUnit), {}},
+        {"the list starting at the block's end", block(header, TRUE, {}), {}},
+        {"narrow, a character of the code page", block(header, FALSE, narrowNames({"C:\\docs\\caf\xe9.txt"})),
+         {L"C:\\docs\\caf\x00e9.txt"}},
+        {"narrow, a path at the limit", block(header, FALSE, narrowNames({longestNarrow})),
+         {std::wstring(longestNarrow.begin(), longestNarrow.end())}},
+        {"narrow, a path past the limit", block(header, FALSE, narrowNames({"C:\\a.txt", "y" + longestNarrow})), {}},
+        {"narrow, no empty name after the last", block(header, FALSE, {'C', ':', '\\', 'a', 0}), {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Ptr<IContextMenu> cm = NewHandler();
+        DropData data(row.block);
+        PutSentinel();
+        if (row.want.empty()) {
+            EXPECT_EQ(Select(cm.get(), &data), E_INVALIDARG);
+            EXPECT_TRUE(FAILED(InvokeOffset(cm.get(), 0)));
+            EXPECT_TRUE(SentinelKept());
+        } else {
+            ASSERT_EQ(Select(cm.get(), &data), S_OK);
+            EXPECT_EQ(InvokeOffset(cm.get(), 0), S_OK);
+            EXPECT_TRUE(ListCarries(ClipboardList(), row.want));
+        }
+    }
+}
+
 // ======================================================== command strings
 
 TEST(ShellExtCommandString, Table)
