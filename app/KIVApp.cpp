@@ -97,6 +97,12 @@ BOOL CKIVApp::DriveRun() {
 
     CPwdDlg dlg;
     if (!dlg.PreparePasswordPath()) {
+        // A locked card cannot take its first password: said as such, and
+        // the installation is not the drive's fault, so it stays as it is.
+        if (IsWriteProtectError(GetLastError(), m_strDrivePath)) {
+            AfxMessageBox(WriteProtectedText(m_strDrivePath));
+            return FALSE;
+        }
         AfxMessageBox(IDS_INSERT_DRIVE);
         if (PathFileExistsW(m_strShellExtDll)) DeleteFileW(m_strShellExtDll);
         return FALSE;
@@ -194,14 +200,10 @@ void CKIVApp::UndoRegistration() {
         // Cleared first, so that a second call, even one made while this
         // one runs, finds nothing left to do.
         m_bRegistered = FALSE;
-        // The drag folders. Without a temporary folder nothing is deleted:
-        // "\KIV" alone would be the current drive's, perhaps the password folder.
-        CString temp = GetTempDir();
-        if (!temp.IsEmpty()) {
-            if (temp.Right(1) != L"\\") temp += L"\\";
-            CString drag = temp + L"KIV";
-            if (PathFileExistsW(drag)) DeleteFolderTree(drag);
-        }
+        // Only the drag folders this run made: <temp>\KIV itself may be the
+        // drive's password folder (the temporary folder at the drive's root),
+        // or hold another program's files.
+        m_dragFolders.RemoveAll(m_strDrivePath.Left(2), m_strPwdFile);
         if (m_bVista) {
             // The trailing blank belongs to the line: it marks the word's end.
             ShellExecuteW(nullptr, L"runas", m_strInstalledExe, L"-g del_reg ", nullptr, SW_SHOWNORMAL);

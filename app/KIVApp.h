@@ -1,6 +1,7 @@
 // CKIVApp: the program's one application object. Start-up, installation and
 // registration build on these members.
 #pragma once
+#include "DragFolders.h"
 #include "framework/Win.h"
 
 #define IDS_OLE_INIT_FAILED 100
@@ -77,6 +78,7 @@ public:
     UINT m_nShellHeader;
 
     HANDLE m_hMutex;            // the single-instance mutex "KIV" of the main run
+    CDragFolders m_dragFolders; // the drag folders this run made; the exit removes them
 
 protected:
     // Started from the drive: the program's drive must be removable, then

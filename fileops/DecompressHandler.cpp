@@ -19,15 +19,18 @@ namespace {
 const BYTE RESTORABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                    FILE_ATTRIBUTE_ARCHIVE;
 
-enum PasswordVerdict { PWD_MATCHES, PWD_FILE_DAMAGED, PWD_INVALID };
+enum PasswordVerdict { PWD_MATCHES, PWD_FILE_DAMAGED, PWD_FILE_IN_USE, PWD_INVALID };
 
 // Every password ever set on the drive is tried, so archives written before
-// a change of password are still read.
-PasswordVerdict CheckPassword(const CString& strCheck) {
+// a change of password are still read. strPwdFile names the file read.
+PasswordVerdict CheckPassword(const CString& strCheck, CString& strPwdFile) {
     CPwdDlg dlg;
     if (!dlg.PreparePasswordPath()) return PWD_FILE_DAMAGED;
+    strPwdFile = dlg.m_strPwdPath;
     CKivPwd store;
-    if (!store.LoadPwdFile(dlg.m_strPwdPath)) return PWD_FILE_DAMAGED;
+    if (!store.LoadPwdFile(dlg.m_strPwdPath))
+        // Held by another program past the store's wait: in use, not damaged.
+        return store.GetOpenError() == ERROR_SHARING_VIOLATION ? PWD_FILE_IN_USE : PWD_FILE_DAMAGED;
     return store.HasPwd(strCheck) ? PWD_MATCHES : PWD_INVALID;
 }
 
@@ -101,8 +104,12 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     }
 
     try {
-        switch (CheckPassword(CheckFieldPassword(unzip.m_passwordField))) {
+        CString strPwdFile;
+        switch (CheckPassword(CheckFieldPassword(unzip.m_passwordField), strPwdFile)) {
         case PWD_FILE_DAMAGED: return Refuse(136);
+        case PWD_FILE_IN_USE:
+            ShowTaskError(PwdFileInUseText(strPwdFile), TaskString(118));
+            return TASK_ERROR;
         case PWD_INVALID: return Refuse(179);
         default: break;
         }

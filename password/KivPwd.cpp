@@ -12,7 +12,26 @@ const UINT kPiece = 256;
 const char kLineFeed = '\n';
 }
 
-CKivPwd::CKivPwd() : m_pwdList(10) {}
+CKivPwd::CKivPwd() : m_pwdList(10), m_dwOpenError(0) {}
+
+BOOL CKivPwd::OpenFile(CFile& file, const CString& strPath, UINT nFlags) {
+    // Another task's read or a change of password holds the file only for
+    // a moment: that is waited out, and never taken for a damaged file.
+    const DWORD nStart = GetTickCount();
+    for (;;) {
+        CFileException error;
+        if (file.Open(strPath, nFlags, &error)) {
+            m_dwOpenError = 0;
+            return TRUE;
+        }
+        m_dwOpenError = error.m_lOsError > 0 ? (DWORD)error.m_lOsError : ERROR_OPEN_FAILED;
+        BOOL bHeld = m_dwOpenError == ERROR_SHARING_VIOLATION || m_dwOpenError == ERROR_LOCK_VIOLATION;
+        if (!bHeld || GetTickCount() - nStart >= kShareWaitMs) break;
+        Sleep(50);
+    }
+    if (m_dwOpenError == ERROR_LOCK_VIOLATION) m_dwOpenError = ERROR_SHARING_VIOLATION;
+    return FALSE;
+}
 
 CKivPwd::~CKivPwd() { m_pwdList.RemoveAll(); }
 
@@ -80,12 +99,16 @@ void CKivPwd::AppendLine(CFile& file, const CString& strLine) {
 }
 
 BOOL CKivPwd::CreatePwdFile(const CString& strPath, const CString& strPwd) {
-    if (PathFileExistsW(strPath)) return FALSE;
+    m_dwOpenError = 0;
+    if (PathFileExistsW(strPath)) {
+        m_dwOpenError = ERROR_FILE_EXISTS;
+        return FALSE;
+    }
     CString strLine = EncodePwd(strPwd);
     if (strLine.IsEmpty()) return FALSE;
 
     CFile file;
-    if (!file.Open(strPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) return FALSE;
+    if (!OpenFile(file, strPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) return FALSE;
     m_pwdList.RemoveAll();
     m_strPath = strPath;
 
@@ -121,8 +144,11 @@ BOOL CKivPwd::CreatePwdFile(const CString& strPath, const CString& strPwd) {
 }
 
 BOOL CKivPwd::LoadPwdFile(const CString& strPath) {
+    m_dwOpenError = 0;
     CFile file;
-    if (!file.Open(strPath, CFile::modeRead | CFile::shareExclusive)) return FALSE;
+    // Other readers (a batch's tasks, the password dialog) read it at the
+    // same time; only a writer is kept out.
+    if (!OpenFile(file, strPath, CFile::modeRead | CFile::shareDenyWrite)) return FALSE;
     m_strPath = strPath;
 
     BOOL bFound = FALSE;
@@ -188,6 +214,7 @@ CString CKivPwd::GetCurrentPwd() const {
 }
 
 BOOL CKivPwd::ChangePwd(const CString& strOld, const CString& strNew) {
+    m_dwOpenError = 0;
     if (m_strPath.IsEmpty()) return FALSE;
     if (GetCurrentPwd() != strOld) return FALSE;
     CString strLine = EncodePwd(strNew);
@@ -195,7 +222,7 @@ BOOL CKivPwd::ChangePwd(const CString& strOld, const CString& strNew) {
     CFile file;
     // Read access too: the file's last byte tells whether its last line
     // still needs a line feed.
-    if (!file.Open(m_strPath, CFile::modeReadWrite | CFile::shareExclusive)) return FALSE;
+    if (!OpenFile(file, m_strPath, CFile::modeReadWrite | CFile::shareExclusive)) return FALSE;
     AppendLine(file, strLine);
     m_pwdList.AddTail(strNew);
     return TRUE;

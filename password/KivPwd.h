@@ -2,8 +2,9 @@
 // KIV\KIV.pwd at the drive root: one line per password ever set, oldest
 // first, each the Base64 text of the password's UTF-8 bytes followed by a
 // line feed. After a load the head of the list is the newest password, the
-// current one. Every open of the file is exclusive, so while one store has
-// it open another store's create, load or change answers FALSE.
+// current one. Readers share the file with other readers; a writer holds it
+// alone for its write. An open that meets another holder waits for it a
+// short while (kShareWaitMs) before it fails with ERROR_SHARING_VIOLATION.
 #pragma once
 #include "framework/Afx.h"
 
@@ -11,6 +12,9 @@ class CKivPwd {
 public:
     CKivPwd();
     virtual ~CKivPwd();
+
+    // How long an open waits for another holder of the file to let it go.
+    static constexpr DWORD kShareWaitMs = 1500;
 
     // A new file holding the first password, hidden. FALSE with nothing
     // changed when something exists at the path, the password cannot be
@@ -38,6 +42,11 @@ public:
     BOOL HasPwd(const CString& strPwd) const;
     // Sets the path and adds the password at the tail; the file is untouched.
     void AddPwd(const CString& strPath, const CString& strPwd);
+    // The system's error code of the last open of the file that failed
+    // (ERROR_SHARING_VIOLATION: another holder kept it past the wait;
+    // ERROR_WRITE_PROTECT: a locked drive); 0 after an open that succeeded.
+    // The callers tell the user the cause from it.
+    DWORD GetOpenError() const { return m_dwOpenError; }
 
     // The Base64 text of the password's UTF-8 bytes; empty when the password
     // is empty or is not valid UTF-16 (an empty line holds no password when
@@ -49,8 +58,12 @@ public:
 protected:
     CStringList m_pwdList;
     CString m_strPath;
+    DWORD m_dwOpenError;
 
 private:
+    // Opens the file, waiting out another holder for up to kShareWaitMs;
+    // records the cause of a failure in m_dwOpenError.
+    BOOL OpenFile(CFile& file, const CString& strPath, UINT nFlags);
     // Writes the line of strLine at the end of the open file (after a line
     // feed when the file's last line has none), then closes it. A failed
     // write or flush cuts the file back to its old length, closes it and

@@ -49,6 +49,31 @@ CString GetAppPwdFilePath() {
     return pApp ? pApp->m_strPwdFile : CString();
 }
 
+BOOL IsWriteProtectError(DWORD dwError, const CString& strPath) {
+    if (dwError == ERROR_WRITE_PROTECT) return TRUE;
+    if (dwError != ERROR_ACCESS_DENIED || strPath.GetLength() < 2 || strPath[1] != L':') return FALSE;
+    // A locked medium is also answered with access denied. A removable
+    // drive keeps no permissions of its own, so there that means the lock,
+    // unless the file itself is marked read-only.
+    if (GetDriveTypeW(strPath.Left(2) + L"\\") != DRIVE_REMOVABLE) return FALSE;
+    DWORD dwAttrs = GetFileAttributesW(strPath);
+    return dwAttrs == INVALID_FILE_ATTRIBUTES || !(dwAttrs & FILE_ATTRIBUTE_READONLY);
+}
+
+CString WriteProtectedText(const CString& strPath) {
+    CString strDrive = strPath.GetLength() >= 2 && strPath[1] == L':' ? strPath.Left(2) : strPath;
+    strDrive.MakeUpper();
+    CString s;
+    s.Format(LoadText(IDS_PWD_WRITE_PROTECTED), (LPCTSTR)strDrive);
+    return s;
+}
+
+CString PwdFileInUseText(const CString& strPwdFile) {
+    CString s;
+    s.Format(LoadText(IDS_PWD_FILE_IN_USE), (LPCTSTR)strPwdFile);
+    return s;
+}
+
 BEGIN_MESSAGE_MAP(CPwdDlg, CDialog)
     ON_COMMAND(IDOK, &CPwdDlg::OnOKKey)
     ON_COMMAND(IDC_PWD_OK, &CPwdDlg::OnPwdConfirm)
@@ -68,7 +93,10 @@ CPwdDlg::~CPwdDlg() { DestroyPwdControls(); }
 BOOL CPwdDlg::PreparePasswordPath() {
     CString strDrive;
     if (CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp())) strDrive = pApp->GetDrivePath();
-    if (strDrive.IsEmpty()) return FALSE;
+    if (strDrive.IsEmpty()) {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return FALSE;
+    }
     CString strPath = strDrive.Left(2) + _T("\\");
     strPath.MakeLower();
     strPath += _T("KIV");
@@ -232,6 +260,21 @@ BOOL CPwdDlg::RejectTexts(const CString* pTexts, int nCount) {
     return FALSE;
 }
 
+BOOL CPwdDlg::ReportOpenCause(const CString& strPath) {
+    DWORD dwError = m_pwdStore.GetOpenError();
+    if (IsWriteProtectError(dwError, strPath)) {
+        ShowMessage(WriteProtectedText(strPath), m_strMsgCaption, MB_ICONERROR);
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+    if (dwError == ERROR_SHARING_VIOLATION) {
+        ShowMessage(PwdFileInUseText(strPath), m_strMsgCaption, MB_ICONERROR);
+        ResetPwdInputs();
+        return TRUE;
+    }
+    return FALSE;
+}
+
 void CPwdDlg::OnPwdConfirm() {
     m_bSucceeded = FALSE;
     m_strMsgCaption = LoadText(IDS_PWD_PASSWORD);
@@ -246,6 +289,8 @@ void CPwdDlg::ConfirmLogin() {
     CString strPwd = BoxText(m_pEditOld);
     if (RejectTexts(&strPwd, 1)) return;
     if (!StoreCall([&] { return m_pwdStore.LoadPwdFile(m_strPwdPath); })) {
+        // A file another program holds is not a lost password.
+        if (ReportOpenCause(m_strPwdPath)) return;
         ShowMessage(IDS_PWD_LOAD_FAIL, MB_ICONERROR);
         ResetPwdInputs();
         EndDialog(IDCANCEL);
@@ -270,6 +315,7 @@ void CPwdDlg::ConfirmCreate() {
         return;
     }
     if (!StoreCall([&] { return m_pwdStore.CreatePwdFile(m_strPwdPath, texts[0]); })) {
+        if (ReportOpenCause(m_strPwdPath)) return;
         ShowMessage(kCreateFailed, kError, MB_ICONERROR);
         ResetPwdInputs();
         return;
@@ -287,6 +333,7 @@ void CPwdDlg::ConfirmChange() {
         return;
     }
     if (!StoreCall([&] { return m_pwdStore.LoadPwdFile(GetAppPwdFilePath()); })) {
+        if (ReportOpenCause(GetAppPwdFilePath())) return;
         ShowMessage(IDS_PWD_FILE_DAMAGED, MB_ICONERROR);
         ResetPwdInputs();
         EndDialog(IDCANCEL);
@@ -301,6 +348,7 @@ void CPwdDlg::ConfirmChange() {
     // not be written (a full or removed drive, a file held open): said as
     // such, not as a wrong password. The file is as it was.
     if (!StoreCall([&] { return m_pwdStore.ChangePwd(texts[0], texts[1]); })) {
+        if (ReportOpenCause(GetAppPwdFilePath())) return;
         ShowMessage(kCreateFailed, kError, MB_ICONERROR);
         ResetPwdInputs();
         return;

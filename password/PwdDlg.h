@@ -24,6 +24,8 @@
 #define IDS_PWD_MISMATCH 173
 #define IDS_PWD_FILE_DAMAGED 136
 #define IDS_PWD_LOAD_FAIL 61205
+#define IDS_PWD_WRITE_PROTECTED 61206  // %s: the drive, as G:
+#define IDS_PWD_FILE_IN_USE 61207      // %s: the password file
 
 #define IDC_PWD_LABEL 33000
 #define IDC_PWD_OK 33001
@@ -38,6 +40,15 @@ enum PwdMode { PWD_MODE_LOGIN = 0, PWD_MODE_CREATE = 1, PWD_MODE_CHANGE = 2 };
 // application object is not the program's.
 CString GetAppPwdFilePath();
 
+// Whether a write to the path failed because its drive is write-protected
+// (a locked card): ERROR_WRITE_PROTECT, or access denied on a removable
+// drive for a path not marked read-only.
+BOOL IsWriteProtectError(DWORD dwError, const CString& strPath);
+// The messages that name those causes: the path's drive is write-protected;
+// the password file is held by another program.
+CString WriteProtectedText(const CString& strPath);
+CString PwdFileInUseText(const CString& strPwdFile);
+
 class CPwdDlg : public CDialog {
 public:
     explicit CPwdDlg(CWnd* pParent = nullptr);
@@ -45,7 +56,7 @@ public:
 
     // m_strPwdPath = drive root (lower-cased) + KIV\KIV.pwd, creating the
     // KIV folder; FALSE when the drive folder is empty or the folder cannot
-    // be created.
+    // be created, with the cause for GetLastError.
     BOOL PreparePasswordPath();
 
     BOOL OnInitDialog() override;
@@ -87,6 +98,12 @@ private:
     // The first failing rule of the typed texts: a message has been shown
     // and the boxes reset. FALSE when every text is acceptable.
     BOOL RejectTexts(const CString* pTexts, int nCount);
+    // A failed open of the password file whose cause the user can act on
+    // is said as such, once: a locked drive ends the dialog (no password can
+    // be written there, so asking again would only fail again), a file held
+    // by another program leaves it open to try again. FALSE when the cause
+    // is neither, for the caller's own message.
+    BOOL ReportOpenCause(const CString& strPath);
     CString BoxText(CPwdEdit* pEdit) const;
     void ShowMessage(LPCTSTR pszText, LPCTSTR pszCaption, UINT nIcon);
     void ShowMessage(UINT nID, UINT nIcon);

@@ -44,7 +44,9 @@ int CFileView::BuildDropFiles(CKivDropSource& source, std::vector<BYTE>& block) 
     if (temp.IsEmpty()) return -1;
     if (temp.Right(1) == L"\\") temp = temp.Left(temp.GetLength() - 1);
     CString folder = temp + MakeDragFolderName(_time64(nullptr));
-    CreateFolderTree(folder.Left(folder.GetLength() - 1));
+    // Noted for the exit's clean-up, which removes nothing it did not make.
+    if (CreateFolderTree(folder.Left(folder.GetLength() - 1)))
+        if (CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp())) pApp->m_dragFolders.Add(folder);
 
     CListCtrl& list = GetListCtrl();
     std::vector<CString> targets;

@@ -9,10 +9,12 @@
 #include "tests/support/win/FullDrive.h"
 #include "tests/win/HandlerTestSupport.h"
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 
 using namespace ht;
 
@@ -629,6 +631,52 @@ TEST(CompressHandlersTest, ArchivesOfAnOlderPasswordStillOpen) {
         EXPECT_EQ(run.results, (std::vector<int>{TASK_OK, TASK_OK}));
         EXPECT_EQ(ReadAll(dir.File(L"out\\a.txt")), "written under the old password");
         EXPECT_EQ(ReadAll(dir.File(L"out\\b.txt")), "written under the new password");
+        EXPECT_TRUE(a.Boxes().empty());
+    });
+}
+
+TEST(CompressHandlersTest, APasswordFileAnotherProgramHoldsIsInUseNotDamaged) {
+    RunWithTimeout(120000, "password file held", [] {
+        DrivePassword pwd({L"held1234"});
+        const std::string history = ReadAll(DrivePassword::Path());
+        TempDir dir(L"E:\\");
+        PutFile(dir.File(L"a.txt.kvf"), ArchiveOf("the held one", "held1234", dir.File(L"scratch")));
+        MakeDir(dir.File(L"out"));
+        const TaskSpec task = {dir.File(L"a.txt.kvf"), dir.File(L"out\\a.txt"), TASK_DECOMPRESS};
+        {
+            // Held with no sharing for longer than the wait.
+            Answers a;
+            a.Finish();
+            CFile holder;
+            ASSERT_TRUE(holder.Open(DrivePassword::Path(), CFile::modeRead | CFile::shareExclusive));
+            EXPECT_EQ(RunBatch({task}).results, std::vector<int>{TASK_ERROR});
+            std::vector<DialogInfo> boxes = a.Boxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_TRUE(boxes[0].HasText(L"The password file e:\\KIV\\KIV.pwd is in use by another program."))
+                << U8(boxes[0].AllText());
+            EXPECT_FALSE(boxes[0].HasText(L"damaged"));
+        }
+        EXPECT_FALSE(Exists(dir.File(L"out\\a.txt")));
+        EXPECT_TRUE(Exists(dir.File(L"a.txt.kvf")));
+        EXPECT_EQ(CountTemps(dir.File(L"out")), 0);
+        EXPECT_TRUE(ReadAll(DrivePassword::Path()) == history);
+
+        // Let go within the wait: the archive is read as usual.
+        Answers a;
+        a.Finish();
+        std::atomic<bool> held{false};
+        std::thread other([&] {
+            CFile holder;
+            if (holder.Open(DrivePassword::Path(), CFile::modeRead | CFile::shareExclusive)) {
+                held = true;
+                Sleep(CKivPwd::kShareWaitMs / 3);
+            }
+            held = true;
+        });
+        while (!held) Sleep(5);
+        EXPECT_EQ(RunBatch({task}).results, std::vector<int>{TASK_OK});
+        other.join();
+        EXPECT_EQ(ReadAll(dir.File(L"out\\a.txt")), "the held one");
         EXPECT_TRUE(a.Boxes().empty());
     });
 }

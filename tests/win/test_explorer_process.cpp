@@ -9,6 +9,7 @@
 #include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/RemoteWindow.h"
 #include "tests/support/win/Watchdog.h"
+#include "tests/support/win/WriteProtectedDrive.h"
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -210,4 +211,71 @@ TEST_F(ExplorerProcessTest, MessagesPostedByAnotherProgramWithAddressesChangeNot
     HTREEITEM hRoot = (HTREEITEM)::SendMessageW(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
     EXPECT_TRUE(RemoteTreeItemText(hTree, hRoot) == L"E:\\");
     EXPECT_EQ(ExitMainWindow(hFrame), 0);
+}
+
+TEST_F(ExplorerProcessTest, WithTheTemporaryFolderAtTheDriveRootExitKeepsThePasswordFolder) {
+    Watchdog dog(240000, "temporary folder at the drive root");
+    SetPassword(L"abc123");
+    const std::string history = ReadAll(L"E:\\KIV\\KIV.pwd");
+    // The program and the copy it starts see TEMP and TMP at E:\ (the test's
+    // own runtime keeps its copy of the old values).
+    struct Environment {
+        WCHAR temp[MAX_PATH] = {0}, tmp[MAX_PATH] = {0};
+        Environment() {
+            ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+            ::GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
+            ::SetEnvironmentVariableW(L"TEMP", L"E:\\");
+            ::SetEnvironmentVariableW(L"TMP", L"E:\\");
+        }
+        ~Environment() {
+            ::SetEnvironmentVariableW(L"TEMP", temp);
+            ::SetEnvironmentVariableW(L"TMP", tmp);
+        }
+    } environment;
+    DialogAnswerer answerer;
+    LoginWith(answerer, L"abc123");
+    DWORD pid = 0;
+    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+    WatchProcess(pid);
+    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+    HWND hFrame = WaitForMainWindow(kStartMs);
+    ASSERT_TRUE(hFrame);
+    EXPECT_EQ(ExitMainWindow(hFrame), 0);
+    EXPECT_TRUE(ReadAll(L"E:\\KIV\\KIV.pwd") == history);
+    EXPECT_NE(::GetFileAttributesW(L"E:\\KIV\\KIV.pwd") & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
+TEST_F(ExplorerProcessTest, AFirstStartFromAWriteProtectedDriveSaysSoAndLeavesTheInstallation) {
+    const CString root = WriteProtectedRoot();
+    if (root.IsEmpty()) GTEST_SKIP() << "no write-protected drive";
+    Watchdog dog(240000, "first start from a write-protected drive");
+    // The program on the locked card, put there through the writable drive,
+    // and no KIV folder yet; an installation from an earlier start.
+    const CString program = root + L"KIV.exe";
+    ASSERT_TRUE(::CopyFileW(BuiltFile(L"KIV.exe"), WriteProtectedFillPath(program), FALSE));
+    ::RemoveDirectoryW(WriteProtectedFillPath(root + L"KIV"));
+    ASSERT_EQ(::GetFileAttributesW(root + L"KIV"), INVALID_FILE_ATTRIBUTES);
+    const CString module = GetFolderPart(InstalledProgram()) + L"\\KIVShellExt.dll";
+    CreateFolderTree(GetFolderPart(InstalledProgram()));
+    // The earlier runs' unregistration may still hold the installed program.
+    ASSERT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe"); }, 30000));
+    ASSERT_TRUE(::CopyFileW(BuiltFile(L"KIV.exe"), InstalledProgram(), FALSE));
+    ASSERT_TRUE(::CopyFileW(BuiltFile(L"KIVShellExt.dll"), module, FALSE));
+    const std::string installed = ReadAll(InstalledProgram()), dll = ReadAll(module);
+
+    DialogAnswerer answerer;
+    answerer.Answer(L"KIV", nullptr, IDOK);
+    DWORD pid = 0;
+    HANDLE hRun = StartProgram(program, CString(), &pid);
+    ASSERT_TRUE(hRun);
+    WatchProcess(pid);
+    EXPECT_NE(WaitExit(hRun, kStartMs), -1);
+    ASSERT_EQ(answerer.SeenCount(), 1u);
+    CString text;
+    text.Format(L"The drive %s is write-protected.", (LPCWSTR)root.Left(2));
+    EXPECT_TRUE(answerer.Seen()[0].HasText(text)) << answerer.Seen()[0].AllText().ToUtf8();
+    EXPECT_TRUE(ReadAll(InstalledProgram()) == installed);
+    EXPECT_TRUE(ReadAll(module) == dll);
+    EXPECT_EQ(::GetFileAttributesW(root + L"KIV"), INVALID_FILE_ATTRIBUTES);
+    ::DeleteFileW(WriteProtectedFillPath(program));
 }

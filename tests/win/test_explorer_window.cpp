@@ -17,6 +17,7 @@
 #include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/Watchdog.h"
 #include "views/DocHints.h"
+#include "views/DragDrop.h"
 #include "views/DriveView.h"
 #include "views/FileItem.h"
 #include "views/FileView.h"
@@ -62,6 +63,18 @@ std::vector<CString> Entries(const CString& folder) {
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
     return r;
+}
+
+// A drag out of the list with the temporary folder at tempDir, nothing
+// selected: the drag folder it made (empty when it made none).
+CString DragOutWithTemp(const CString& tempDir) {
+    _wputenv_s(L"TEMP", tempDir);
+    List()->GetListCtrl().SetItemState(-1, 0, LVIS_SELECTED);
+    CKivDropSource source;
+    std::vector<BYTE> block;
+    EXPECT_GT(List()->BuildDropFiles(source, block), 0);
+    const std::vector<CString>& made = theApp.m_dragFolders.Folders();
+    return made.empty() ? CString() : made.back();
 }
 
 std::vector<CString> ListLabels() {
@@ -454,8 +467,8 @@ TEST_F(ExplorerWindowTest, SessionEndRunsTheExitCleanUpOnce) {
     ASSERT_TRUE(theApp.m_bRegistered);
     ASSERT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));
     ASSERT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L".kvf"));
-    CString drag = GetTempDir() + L"\\KIV\\KIV$010203";
-    ASSERT_TRUE(CreateFolderTree(drag));
+    CString drag = DragOutWithTemp(GetTempDir());
+    ASSERT_TRUE(PathFileExistsW(drag));
     MakeFile(drag + L"\\a.txt");
 
     EXPECT_EQ(f->SendMessage(WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 1);
@@ -470,7 +483,7 @@ TEST_F(ExplorerWindowTest, SessionEndRunsTheExitCleanUpOnce) {
     EXPECT_FALSE(theApp.m_bRegistered);
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".kvf"));
-    EXPECT_FALSE(PathFileExistsW(GetTempDir() + L"\\KIV"));
+    EXPECT_FALSE(PathFileExistsW(drag));
     EXPECT_TRUE(::IsWindow(f->m_hWnd));
 
     // Only once: neither a second end nor the exit's call undoes again.
@@ -479,6 +492,44 @@ TEST_F(ExplorerWindowTest, SessionEndRunsTheExitCleanUpOnce) {
     theApp.UndoRegistration();
     EXPECT_TRUE(RegText(HKEY_CLASSES_ROOT, kExecPath) == L"E:");
     DeleteShellExecPath();
+}
+
+TEST_F(ExplorerWindowTest, TheExitRemovesOnlyTheDragFoldersThisRunMade) {
+    theApp.m_bVista = FALSE;  // undone directly
+    struct RestoreTemp {
+        CString path = GetTempDir();
+        ~RestoreTemp() { _wputenv_s(L"TEMP", path); }
+    } restore;
+    TempDir temp;
+    const std::string history = ReadAll(L"E:\\KIV\\KIV.pwd");
+    ASSERT_FALSE(history.empty());
+
+    // This run's drag folder beside another program's, and one made with the
+    // temporary folder at the drive's root, inside the password folder.
+    CString other = temp.File(L"KIV\\KIV$010203");
+    ASSERT_TRUE(CreateFolderTree(other));
+    MakeFile(other + L"\\a.txt");
+    CString mine = DragOutWithTemp(temp.Path());
+    ASSERT_TRUE(PathFileExistsW(mine));
+    MakeFile(mine + L"\\copy.txt");
+    CString onDrive = DragOutWithTemp(L"E:\\");
+    ASSERT_EQ(onDrive.Left(7).CompareNoCase(L"E:\\KIV\\"), 0) << onDrive.ToUtf8();
+    theApp.m_bRegistered = TRUE;
+    theApp.UndoRegistration();
+    EXPECT_FALSE(PathFileExistsW(mine));
+    EXPECT_TRUE(PathFileExistsW(other + L"\\a.txt"));
+    EXPECT_TRUE(ReadAll(L"E:\\KIV\\KIV.pwd") == history);
+    EXPECT_TRUE(PathFileExistsW(onDrive));  // nothing on the program's drive
+    EXPECT_TRUE(theApp.m_dragFolders.Folders().empty());
+
+    // The parent goes with the last folder in it.
+    DeleteFolderTree(other);
+    ASSERT_TRUE(PathFileExistsW(DragOutWithTemp(temp.Path())));
+    theApp.m_bRegistered = TRUE;
+    theApp.UndoRegistration();
+    EXPECT_FALSE(PathFileExistsW(temp.File(L"KIV")));
+    EXPECT_TRUE(PathFileExistsW(temp.Path()));
+    DeleteFolderTree(onDrive);
 }
 
 TEST_F(ExplorerWindowTest, CloseAndMinimiseHideTrayMenuOpensExitEnds) {

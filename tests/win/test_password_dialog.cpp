@@ -7,6 +7,7 @@
 #include "tests/support/win/DialogAnswerer.h"
 #include "tests/support/win/Watchdog.h"
 #include "tests/support/win/FullDrive.h"
+#include "tests/support/win/WriteProtectedDrive.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <atomic>
@@ -468,4 +469,72 @@ TEST_F(PwdDialogTest, ChangeOnAFullDriveIsAFailedAdditionAndTheOldPasswordStays)
     ASSERT_TRUE(login.PreparePasswordPath());
     Run(login, PWD_MODE_LOGIN, {{{L"current99"}, nullptr, nullptr, NO_ICON, true}}, L"Login");
     EXPECT_TRUE(login.m_bSucceeded);
+}
+
+TEST_F(PwdDialogTest, APasswordFileAnotherProgramHoldsIsInUseAndTheDialogStays) {
+    const std::string history = "b2xkcHcx\nbmV3cHcy\n";
+    WriteFile(history);
+    const WCHAR kInUse[] = L"The password file e:\\KIV\\KIV.pwd is in use by another program. Please try again later.";
+    struct Row {
+        int mode;
+        const WCHAR* caption;
+        UINT share;  // the other program's sharing
+    } rows[] = {
+        {PWD_MODE_LOGIN, L"Login", CFile::shareExclusive},
+        {PWD_MODE_CHANGE, L"Change Password", CFile::shareExclusive},
+        {PWD_MODE_CHANGE, L"Change Password", CFile::shareDenyWrite},  // read, but not written
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(U8(row.caption) + (row.share == CFile::shareDenyWrite ? " reader" : ""));
+        CPwdDlg dlg;
+        ASSERT_TRUE(dlg.PreparePasswordPath());
+        CFile holder;
+        ASSERT_TRUE(holder.Open(kPwdFile, CFile::modeRead | row.share));
+        Step held = {{L"newpw2", L"brand3", L"brand3"}, L"Password", kInUse, ERROR_ICON};
+        if (row.mode == PWD_MODE_LOGIN) held.texts[1] = held.texts[2] = nullptr;
+        EXPECT_EQ(Run(dlg, row.mode, {held}, row.caption), IDCANCEL);  // stays open: then Cancel
+        EXPECT_FALSE(dlg.m_bSucceeded);
+        holder.Close();
+        EXPECT_EQ(ReadAll(kPwdFile), history);
+    }
+}
+
+TEST_F(PwdDialogTest, OnAWriteProtectedDriveCreateAndChangeSaySoOnceAndEnd) {
+    const CString root = WriteProtectedRoot();
+    if (root.IsEmpty()) GTEST_SKIP() << "no write-protected drive";
+    const CString fillFolder = WriteProtectedFillPath(root + _T("KIV"));
+    const CString fillFile = fillFolder + _T("\\KIV.pwd");
+    struct Cleanup {
+        CString file, folder;
+        ~Cleanup() {
+            SetFileAttributesW(file, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(file);
+            RemoveDirectoryW(folder);
+        }
+    } cleanup{fillFile, fillFolder};
+    ASSERT_TRUE(CreateDirectoryW(fillFolder, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    theApp.m_strDrivePath = root.Left(2);
+    CString text;
+    text.Format(L"The drive %s is write-protected. Remove the write protection and try again.",
+                (LPCWSTR)root.Left(2));
+
+    // The folder is there but not the file: the first password cannot be written.
+    CPwdDlg create;
+    ASSERT_TRUE(create.PreparePasswordPath());
+    theApp.m_strPwdFile = create.m_strPwdPath;
+    EXPECT_EQ(Run(create, PWD_MODE_CREATE, {{{nullptr, L"abc123", L"abc123"}, L"Password", text, ERROR_ICON, true}},
+                  L"Create Password"),
+              IDCANCEL);
+    EXPECT_FALSE(create.m_bSucceeded);
+    EXPECT_EQ(GetFileAttributesW(fillFile), INVALID_FILE_ATTRIBUTES);
+
+    // A file written before the drive was locked: the new password cannot be added.
+    WriteAll(fillFile, "b2xkcHcx\n");
+    CPwdDlg change;
+    EXPECT_EQ(Run(change, PWD_MODE_CHANGE, {{{L"oldpw1", L"brand3", L"brand3"}, L"Password", text, ERROR_ICON, true}},
+                  L"Change Password"),
+              IDCANCEL);
+    EXPECT_FALSE(change.m_bSucceeded);
+    EXPECT_EQ(ReadAll(fillFile), "b2xkcHcx\n");
+    EXPECT_EQ(BoxCount(), 2u);
 }

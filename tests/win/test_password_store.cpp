@@ -259,19 +259,54 @@ TEST_F(PwdFileTest, ChangeOnAFullDriveLeavesTheFileAsItWas) {
     EXPECT_TRUE(next.HasPwd(_T("oldpw1")));
 }
 
-TEST_F(PwdFileTest, AnOpenFileLocksOutOtherStores) {
+TEST_F(PwdFileTest, AnotherHolderIsWaitedOutThenReportedAsInUse) {
     WriteAll(path, "b2xkcHcx\n");
     CKivPwd changer;
     ASSERT_TRUE(changer.LoadPwdFile(path));
     {
+        // Held with no sharing past the wait: in use, and nothing written.
         CFile holder;
         ASSERT_TRUE(holder.Open(path, CFile::modeRead | CFile::shareExclusive));
         CKivPwd store;
+        DWORD nStart = GetTickCount();
         EXPECT_FALSE(store.LoadPwdFile(path));
+        EXPECT_GE(GetTickCount() - nStart, CKivPwd::kShareWaitMs - 100);
+        EXPECT_EQ(store.GetOpenError(), (DWORD)ERROR_SHARING_VIOLATION);
         EXPECT_FALSE(changer.ChangePwd(_T("oldpw1"), _T("newpw2")));
+        EXPECT_EQ(changer.GetOpenError(), (DWORD)ERROR_SHARING_VIOLATION);
     }
     EXPECT_EQ(ReadAll(path), "b2xkcHcx\n");
-    EXPECT_TRUE(changer.ChangePwd(_T("oldpw1"), _T("newpw2")));
+    {
+        // Another reader: read at once; a writer waits for it.
+        CFile reader;
+        ASSERT_TRUE(reader.Open(path, CFile::modeRead | CFile::shareDenyWrite));
+        CKivPwd store;
+        DWORD nStart = GetTickCount();
+        EXPECT_TRUE(store.LoadPwdFile(path));
+        EXPECT_LT(GetTickCount() - nStart, CKivPwd::kShareWaitMs / 2);
+        EXPECT_TRUE(store.GetCurrentPwd() == _T("oldpw1"));
+        EXPECT_FALSE(changer.ChangePwd(_T("oldpw1"), _T("newpw2")));
+        EXPECT_EQ(changer.GetOpenError(), (DWORD)ERROR_SHARING_VIOLATION);
+    }
+    EXPECT_EQ(ReadAll(path), "b2xkcHcx\n");
+
+    // Let go within the wait: the reader and then the writer succeed.
+    for (bool bChange : {false, true}) {
+        std::atomic<bool> held{false};
+        std::thread other([&] {
+            CFile holder;
+            if (holder.Open(path, CFile::modeRead | CFile::shareExclusive)) {
+                held = true;
+                Sleep(CKivPwd::kShareWaitMs / 3);
+            }
+            held = true;
+        });
+        while (!held) Sleep(5);
+        CKivPwd store;
+        EXPECT_TRUE(bChange ? changer.ChangePwd(_T("oldpw1"), _T("newpw2")) : store.LoadPwdFile(path)) << bChange;
+        other.join();
+    }
+    EXPECT_EQ(ReadAll(path), "b2xkcHcx\nbmV3cHcy\n");
 }
 
 TEST_F(PwdFileTest, FailedCreateLeavesNoFile) {

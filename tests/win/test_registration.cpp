@@ -238,11 +238,12 @@ TEST(ExitTest, RemovesTheDragFoldersButNeverADriveRootsKivFolder) {
     theApp.ExitInstance();
     EXPECT_TRUE(PathFileExistsW(L"E:\\KIV\\marker"));
 
-    // With one, its KIV folder and the drag folders in it go.
+    // With one, the drag folder the run made goes, and its KIV folder with it.
     TempDir temp;
     CreateDirectoryW(temp.File(L"KIV"), nullptr);
     CreateDirectoryW(temp.File(L"KIV\\KIV$120000"), nullptr);
     WriteAll(temp.File(L"KIV\\KIV$120000\\a.txt"), "x");
+    theApp.m_dragFolders.Add(temp.File(L"KIV\\KIV$120000"));
     _wputenv_s(L"temp", temp.Path());
     theApp.m_bRegistered = TRUE;
     SetShellExecPath(L"E:");

@@ -142,8 +142,9 @@ TEST_P(ShellRunsTest, DriveRunRegistersAndExitUndoesIt) {
     EXPECT_TRUE(RegText(HKEY_CLASSES_ROOT, kMenuKey) == kClsid);
     EXPECT_TRUE(RegText(HKEY_LOCAL_MACHINE, kApproved, kClsid) == L"KIVShlExt extension");
 
-    // Exit: the drag folders and every registration go; the installed files
-    // and the drive's password stay; nothing is left running.
+    // Exit: every registration goes; the installed files, the drive's
+    // password and a folder this run did not make stay; nothing is left
+    // running.
     CString drag = GetTempDir() + L"\\KIV\\KIV$010203";
     CreateFolderTree(drag);
     WriteAll(drag + L"\\a.txt", "x");
@@ -153,7 +154,8 @@ TEST_P(ShellRunsTest, DriveRunRegistersAndExitUndoesIt) {
     PostMessageW(hFrame, WM_COMMAND, 32786, 0);
     EXPECT_EQ(WaitExit(hMain, kRunMs), 0);
     EXPECT_TRUE(PumpUntil(NothingRegistered, 30000));
-    EXPECT_FALSE(PathFileExistsW(GetTempDir() + L"\\KIV"));
+    EXPECT_TRUE(PathFileExistsW(drag + L"\\a.txt"));
+    DeleteFolderTree(GetTempDir() + L"\\KIV");
     EXPECT_TRUE(PathFileExistsW(Installed()));
     EXPECT_TRUE(PathFileExistsW(InstallDir() + L"\\KIVShellExt.dll"));
     EXPECT_TRUE(PathFileExistsW(L"E:\\KIV\\KIV.pwd"));
@@ -186,7 +188,8 @@ TEST_P(ShellRunsTest, SessionEndUndoesTheRegistrationsBeforeTheProcessIsEnded) {
     WaitExit(hRun, kRunMs);
 
     EXPECT_TRUE(PumpUntil(NothingRegistered, 30000));
-    EXPECT_FALSE(PathFileExistsW(GetTempDir() + L"\\KIV"));
+    EXPECT_TRUE(PathFileExistsW(drag + L"\\a.txt"));  // not this run's
+    DeleteFolderTree(GetTempDir() + L"\\KIV");
     EXPECT_TRUE(PathFileExistsW(L"E:\\KIV\\KIV.pwd"));
     EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
 }

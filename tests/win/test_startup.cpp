@@ -4,7 +4,9 @@
 #include "password/KivPwd.h"
 #include "password/PwdDlg.h"
 #include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/win/Watchdog.h"
+#include "tests/support/win/WriteProtectedDrive.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,4 +74,31 @@ TEST(StartupTest, FirstStartCreatesThePasswordThenLogsIn) {
     ASSERT_GE(answerer.SeenCount(), 1u);
     EXPECT_TRUE(answerer.Seen()[0].caption == L"Login");
     RemovePwdFile();
+}
+
+TEST(StartupTest, AFirstStartFromAWriteProtectedDriveSaysSoAndLeavesTheInstallation) {
+    const CString root = WriteProtectedRoot();
+    if (root.IsEmpty()) GTEST_SKIP() << "no write-protected drive";
+    RemoveDirectoryW(WriteProtectedFillPath(root + L"KIV"));  // no KIV folder yet
+    // An installation from an earlier start.
+    TempDir install(L"E:\\");
+    theApp.m_strInstallDir = install.Path();
+    theApp.m_strShellExtDll = install.File(L"KIVShellExt.dll");
+    theApp.m_strInstalledExe = install.File(L"KIV.exe");
+    WriteAll(theApp.m_strShellExtDll, "the module");
+    WriteAll(theApp.m_strInstalledExe, "the program");
+    theApp.m_strModulePath = root + L"KIV.exe";
+
+    DialogAnswerer answerer;
+    answerer.Answer(L"KIV", nullptr, IDOK);
+    BOOL result = TRUE;
+    RunWithTimeout(30000, "drive run from a locked drive", [&] { result = theApp.DriveRun(); });
+    EXPECT_FALSE(result);
+    ASSERT_EQ(answerer.SeenCount(), 1u);
+    CString text;
+    text.Format(L"The drive %s is write-protected.", (LPCWSTR)root.Left(2));
+    EXPECT_TRUE(answerer.Seen()[0].HasText(text)) << answerer.Seen()[0].AllText().ToUtf8();
+    EXPECT_EQ(ReadAll(theApp.m_strShellExtDll), "the module");
+    EXPECT_EQ(ReadAll(theApp.m_strInstalledExe), "the program");
+    EXPECT_EQ(GetFileAttributesW(root + L"KIV"), INVALID_FILE_ATTRIBUTES);
 }
