@@ -360,7 +360,10 @@ TEST(TaskBatchTest, BatchesThatEndAtOnceNeverHang) {
                 ASSERT_EQ(batch.Start(TRUE), IDOK) << i;
             }
         }
-        // The real Execute: a missing source fails at once.
+        // The real Execute: a missing source fails at once, saying so.
+        DialogAnswerer answerer;
+        answerer.Ignore(L"Deleting...");
+        answerer.Answer(L"Error Deleting File or Folder", L"Cannot delete C:\\nowhere\\x :It cannot be found", IDOK);
         for (int i = 0; i < 30; ++i) {
             CFileTaskThread batch;
             batch.AddTask(_T("C:\\nowhere\\x"), CString(), TASK_DELETE);
@@ -375,6 +378,10 @@ TEST(TaskBatchTest, BatchesThatEndAtOnceNeverHang) {
             EXPECT_EQ(main.wnd.m_finished.back(), (WPARAM)batch);
             delete batch;
         }
+        size_t nBoxes = 0;
+        for (const DialogInfo& d : answerer.Seen())
+            if (d.answer == IDOK) ++nBoxes;
+        EXPECT_EQ(nBoxes, 60u);
     });
 }
 
