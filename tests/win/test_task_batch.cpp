@@ -4,6 +4,7 @@
 // the dialog are tested apart from the handlers.
 #include "fileops/PathFunctions.h"
 #include "fileops/ProgressDlg.h"
+#include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
 #include "tests/support/TempDir.h"
@@ -307,6 +308,41 @@ TEST(TaskBatchTest, ModelessBatchShowsItselfOnceTheBarMovesAndReportsTheEnd) {
     EXPECT_TRUE(shownAfter);
     // WM_TASK_DONE destroyed the dialog before the main window heard of the end.
     EXPECT_FALSE(main.wnd.m_bDialogAliveAtDone);
+    EXPECT_FALSE(IsWindow(hDlg));
+    delete batch;
+}
+
+// A failure before any byte moved: the hidden dialog comes up with its
+// Cancel while the failure's box is open.
+TEST(TaskBatchTest, ModelessBatchThatFailsEarlyShowsItsDialogWithCancel) {
+    ScriptScope s;
+    MainWindowScope main;
+    TempDir dir;
+    WriteAll(dir.File(_T("a")), std::string(400, 'a'));
+    std::atomic<HWND> hDlg{nullptr};
+    std::atomic<bool> hiddenBefore{false}, shownWithBox{false};
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Deleting...");
+    answerer.OnDialog(L"Failed here", nullptr, [&](HWND, const DialogInfo&) {
+        HWND h = hDlg;
+        shownWithBox = WaitOn([&] { return IsWindowVisible(h) != FALSE; }, 3000) &&
+                       ControlVisible(h, IDCANCEL);
+        return IDOK;
+    });
+    s.script.results = {TASK_ERROR};
+    s.script.body = [&](CFileTask& t, int) {
+        hDlg = DialogOf(t);
+        hiddenBefore = !IsWindowVisible(hDlg);
+        ShowTaskError(L"nothing could be written", L"Failed here");
+    };
+    CFileTaskThread* batch = new CFileTaskThread;
+    batch->AddTask(dir.File(_T("a")), CString(), TASK_DELETE);
+    RunWithTimeout(30000, "failing modeless batch", [&] {
+        EXPECT_EQ(batch->Start(FALSE), 1);
+        EXPECT_TRUE(PumpUntil([&] { return !main.wnd.m_finished.empty(); }, 20000));
+    });
+    EXPECT_TRUE(hiddenBefore);
+    EXPECT_TRUE(shownWithBox);
     EXPECT_FALSE(IsWindow(hDlg));
     delete batch;
 }
