@@ -184,6 +184,54 @@ TEST(TaskBatchTest, ModalBatchShowsTitleTotalBarAndNames) {
     delete batch;
 }
 
+// Names too long for their lines are shortened in their middles: each line
+// fits its control on one line, keeps the start and the end (the extension)
+// of what it names, and a short name next to a long one is kept whole.
+TEST(TaskBatchTest, LongNamesAreShortenedInTheMiddleToFitTheirLines) {
+    ScriptScope s;
+    TempDir dir;
+    WriteAll(dir.File(_T("a")), "a");
+    const CString longFolder = CString(L'f', 90) + L"_end", longName = CString(L'n', 150) + L"_tail.txt";
+    const CString src = L"E:\\" + longFolder + L"\\" + longName, dst = L"E:\\short\\x.kvf";
+    CString file, line;
+    bool fileFits = false, lineFits = false;
+    s.script.body = [&](CFileTask& t, int) {
+        HWND hDlg = DialogOf(t);
+        ReportNames(t, src, dst);
+        WaitOn([&] { return !ControlText(hDlg, CProgressDlg::IDC_FROMTO).IsEmpty(); });
+        file = ControlText(hDlg, CProgressDlg::IDC_FILENAME);
+        line = ControlText(hDlg, CProgressDlg::IDC_FROMTO);
+        // Measured as the control draws it.
+        auto fits = [&](int id, const CString& text) {
+            HWND h = GetDlgItem(hDlg, id);
+            RECT rc;
+            GetClientRect(h, &rc);
+            HDC dc = GetDC(h);
+            HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageW(h, WM_GETFONT, 0, 0));
+            SIZE size = {};
+            GetTextExtentPoint32W(dc, text, text.GetLength(), &size);
+            SelectObject(dc, old);
+            ReleaseDC(h, dc);
+            return size.cx <= rc.right;
+        };
+        fileFits = fits(CProgressDlg::IDC_FILENAME, file);
+        lineFits = fits(CProgressDlg::IDC_FROMTO, line);
+    };
+    CFileTaskThread batch;
+    batch.AddTask(dir.File(_T("a")), CString(), TASK_COPY);
+    RunWithTimeout(30000, "long names", [&] { EXPECT_EQ(batch.Start(TRUE), IDOK); });
+    batch.WaitForWorker(5000);
+    EXPECT_TRUE(fileFits) << U8(file);
+    EXPECT_TRUE(lineFits) << U8(line);
+    EXPECT_LT(file.GetLength(), longName.GetLength());
+    EXPECT_EQ(U8(file.Left(5)), "nnnnn");
+    EXPECT_EQ(U8(file.Right(9)), "_tail.txt");
+    EXPECT_GE(file.Find(L"..."), 0);
+    EXPECT_EQ(U8(line.Left(7)), "From 'f");
+    EXPECT_EQ(U8(line.Right(16)), "_end' To 'short'");
+    EXPECT_GE(line.Find(L"..."), 0);
+}
+
 TEST(TaskBatchTest, TitleComesFromTheFirstTask) {
     ScriptScope s;
     CString title;
