@@ -344,7 +344,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
     // walked into. A folder that cannot be read is not done.
     std::vector<FolderEntry> entries;
     if (!ListFolder(strSrc, entries)) {
-        ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskCaption(op));
+        ShowTaskError(FailureText(op, strSrc, GetLastError(), CString()), TaskCaption(op));
         return TASK_ERROR;
     }
 
@@ -358,7 +358,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
             if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
         }
     } else if (!CreateDirectoryW(AfxLongPathForm(strDst), nullptr)) {
-        ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskString(114));
+        ShowTaskError(FailureText(op, strSrc, GetLastError(), strDst), TaskString(114));
         return TASK_ERROR;
     }
 
