@@ -68,18 +68,29 @@ int RefuseTooLarge(const CString& strSrc) {
 
 // The file an exception is about, as the user knows it: the one a file
 // error names (the archive's target for its temporary file), else the
-// archive. The exception is deleted.
-CString FailedName(CException* e, const CString& strTemp, const CString& strTarget) {
-    CString strName = strTarget;
-    if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
-        strName = ShownName(((CFileException*)e)->m_strFileName, strTemp, strTarget);
+// archive; and the system's error it carries (0 for another exception).
+// The exception is deleted.
+struct Failed {
+    CString strName;
+    DWORD dwError;
+};
+Failed FailedName(CException* e, const CString& strTemp, const CString& strTarget) {
+    Failed failed = {strTarget, 0};
+    if (e->IsKindOf(RUNTIME_CLASS(CFileException))) {
+        CFileException* pFile = (CFileException*)e;
+        failed.strName = ShownName(pFile->m_strFileName, strTemp, strTarget);
+        failed.dwError = (DWORD)pFile->m_lOsError;
+    }
     e->Delete();
-    return strName;
+    return failed;
 }
 
-// The message of a failure while the archive is written, then TASK_ERROR.
-int WriteFailure(const CString& strName) {
-    ShowTaskError(TaskString(1003) + strName + TaskString(125), TaskString(117));
+// The message of a failure while the source is read or the archive written,
+// then TASK_ERROR: a disk full or removed unless the system's error names
+// another cause.
+int WriteFailure(const Failed& failed, const CString& strSrc) {
+    CString strWritten = IsSamePath(failed.strName, strSrc) ? CString() : failed.strName;
+    ShowTaskError(TaskString(1003) + failed.strName + CauseText(failed.dwError, strWritten), TaskString(117));
     return TASK_ERROR;
 }
 
@@ -112,7 +123,9 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     // and never costs an existing one. Declared first: closed last.
     CTempFileGuard temp(MakeTempSibling(strDst));
     CFile source;
-    if (!source.Open(strSrc, CFile::modeRead | CFile::shareDenyWrite)) return TASK_ERROR;
+    CFileException openError;
+    if (!source.Open(strSrc, CFile::modeRead | CFile::shareDenyWrite, &openError))
+        return ShowFailure(TASK_COMPRESS, strSrc, (DWORD)openError.m_lOsError, CString());
     ULONGLONG nRemaining = source.GetLength();
     if (nRemaining > MAX_SOURCE_LENGTH) {
         source.Close();
@@ -133,10 +146,10 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         info.SetFromFile(source);
         zip.BeginEntry(L"", info, 9, 8);
     } catch (CException* e) {
-        CString strName = FailedName(e, temp.Path(), strDst);
+        Failed failed = FailedName(e, temp.Path(), strDst);
         source.Abort();
         zip.m_state.m_file.Abort();
-        return WriteFailure(strName);
+        return WriteFailure(failed, strSrc);
     }
 
     std::unique_ptr<BYTE[]> buffer(new BYTE[TASK_CHUNK_SIZE]);
@@ -151,11 +164,11 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
             zip.WriteEntryData(nRead, buffer.get());
             nRemaining -= nRead;
         } catch (CException* e) {
-            CString strName = FailedName(e, temp.Path(), strDst);
+            Failed failed = FailedName(e, temp.Path(), strDst);
             buffer.reset();
             source.Abort();
             zip.m_state.m_file.Abort();
-            WriteFailure(strName);
+            WriteFailure(failed, strSrc);
             RemoveTemp(temp.Path());
             return TASK_ERROR;
         }
@@ -175,8 +188,7 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         zip.Close();
     } catch (CException* e) {
         // The archive was not completed (Close aborted it): no success.
-        CString strName = FailedName(e, temp.Path(), strDst);
-        WriteFailure(strName);
+        WriteFailure(FailedName(e, temp.Path(), strDst), strSrc);
         RemoveTemp(temp.Path());
         return TASK_ERROR;
     }

@@ -45,7 +45,7 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
         DWORD dwError = GetLastError();
         RemoveTemp(temp.Path());
         if (dwError == ERROR_REQUEST_ABORTED) return TASK_CANCELLED;
-        ShowTaskError(FailureText(TASK_COPY, strSrc, dwError), CopyCaption());
+        ShowTaskError(FailureText(TASK_COPY, strSrc, dwError, strDst), CopyCaption());
         return TASK_ERROR;
     }
     if (bExists) {
@@ -65,6 +65,14 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
     return TASK_OK;
 }
 
+// A folder the system would not remove: its message (in use unless the
+// error names another cause), then TASK_ERROR.
+int DeleteRefused(CFileTask& task, const CString& strFolder, DWORD dwError) {
+    task.m_bWriteProtected = IsWriteProtected(strFolder, dwError);
+    ShowTaskError(TaskString(1002) + strFolder + CauseText(dwError, strFolder, 129), TaskString(115));
+    return TASK_ERROR;
+}
+
 }  // namespace
 
 int CFileTask::DoCopyFile(CString strSrc, CString strDst) {
@@ -81,7 +89,7 @@ int CFileTask::DoDeleteFile(CString strSrc, CString strDst) {
     return GuardHandler(TASK_DELETE, strSrc, [&]() -> int {
         if (IsTaskCancelled(*this)) return TASK_CANCELLED;
         CFileFind finder;
-        if (!finder.FindFile(strSrc)) return TASK_ERROR;
+        if (!finder.FindFile(strSrc)) return ShowFailure(TASK_DELETE, strSrc, GetLastError(), CString());
         finder.FindNextFile();
         ULONGLONG nLength = finder.GetLength();
         finder.Close();
@@ -94,7 +102,11 @@ int CFileTask::DoDeleteFile(CString strSrc, CString strDst) {
             }
             CFile::Remove(strSrc);
         } catch (CFileException* e) {
-            CString strText = TaskString(1002) + e->m_strFileName + TaskString(129);
+            // A drive that takes no writes refuses every other file alike:
+            // the walk stops at this one message.
+            DWORD dwError = (DWORD)e->m_lOsError;
+            m_bWriteProtected = IsWriteProtected(e->m_strFileName, dwError);
+            CString strText = TaskString(1002) + e->m_strFileName + CauseText(dwError, e->m_strFileName, 129);
             e->Delete();
             ShowTaskError(strText, TaskString(115));
             return TASK_ERROR;
@@ -127,14 +139,18 @@ int CFileTask::DoDeleteDir(CString strSrc, CString strDst) {
                 CString strChild = strSrc + L"\\" + entry.strName;
                 int nResult = entry.bFolder ? DoDeleteDir(strChild, CString()) : DoDeleteFile(strChild, CString());
                 if (nResult == TASK_CANCELLED) return TASK_CANCELLED;
+                // The child's message said it: each other entry would fail alike.
+                if (m_bWriteProtected) return TASK_ERROR;
             }
             if (_wchmod(strSrc, _S_IWRITE) == -1) {
+                if (IsWriteProtected(strSrc, GetLastError())) return DeleteRefused(*this, strSrc, ERROR_WRITE_PROTECT);
                 ShowTaskError(TaskString(126) + strSrc, TaskString(127));
                 return TASK_ERROR;
             }
             // A folder whose removal only became pending (something still
             // holds it open) is still there: that is no success either.
-            if (!RemoveDirectoryW(strSrc) || GetFileAttributesW(strSrc) != INVALID_FILE_ATTRIBUTES) {
+            if (!RemoveDirectoryW(strSrc)) return DeleteRefused(*this, strSrc, GetLastError());
+            if (GetFileAttributesW(strSrc) != INVALID_FILE_ATTRIBUTES) {
                 ShowTaskError(TaskString(1002) + strSrc + TaskString(129), TaskString(115));
                 return TASK_ERROR;
             }

@@ -40,17 +40,34 @@ int Refuse(UINT nText) {
 }
 
 // An exception while the archive is read or the file written: a file error
-// names its file, anything else means the archive is not what it claims.
-int ReadFailure(CException* e, const CString& strTemp, const CString& strTarget) {
+// names its file and the cause the system gave (a full or removed disk when
+// it names none), anything else means the archive is not what it claims.
+int ReadFailure(CException* e, const CString& strSrc, const CString& strTemp, const CString& strTarget) {
     CString strText;
-    if (e->IsKindOf(RUNTIME_CLASS(CFileException)))
-        strText = TaskString(1004) + ShownName(((CFileException*)e)->m_strFileName, strTemp, strTarget) +
-                  TaskString(125);
-    else
+    if (e->IsKindOf(RUNTIME_CLASS(CFileException))) {
+        CFileException* pFile = (CFileException*)e;
+        CString strName = ShownName(pFile->m_strFileName, strTemp, strTarget);
+        CString strWritten = IsSamePath(strName, strSrc) ? CString() : strName;
+        strText = TaskString(1004) + strName + CauseText((DWORD)pFile->m_lOsError, strWritten);
+    } else {
         strText = TaskString(135);
+    }
     e->Delete();
     ShowTaskError(strText, TaskString(118));
     return TASK_ERROR;
+}
+
+// The archive could not be opened or read as one: a file error is the
+// system's word about the file (in use, refused, gone), and only content
+// that is no archive is an unknown format.
+int OpenFailure(CException* e, const CString& strSrc) {
+    if (!e->IsKindOf(RUNTIME_CLASS(CFileException))) {
+        e->Delete();
+        return Refuse(135);
+    }
+    DWORD dwError = (DWORD)((CFileException*)e)->m_lOsError;
+    e->Delete();
+    return ShowFailure(TASK_DECOMPRESS, strSrc, dwError, CString());
 }
 
 int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
@@ -78,8 +95,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
             info.m_bAttribute = (BYTE)entry.m_dwExternalAttr;
             info.m_mtime = entry.m_time.GetTime();
         } catch (CException* e) {
-            e->Delete();
-            return Refuse(135);
+            return OpenFailure(e, strSrc);
         }
         int nAnswer = AskReplaceFile(task, bReadOnly, bHaveExisting ? &existing : nullptr, &info);
         if (int nResult = ConfirmationResult(task, nAnswer, strSrc, FALSE)) return nResult;
@@ -99,8 +115,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         nRemaining = entry.m_dwUncompressedSize;
         unzip.OpenEntry();
     } catch (CException* e) {
-        e->Delete();
-        return Refuse(135);
+        return OpenFailure(e, strSrc);
     }
 
     try {
@@ -114,11 +129,13 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         default: break;
         }
     } catch (CException* e) {
-        return ReadFailure(e, temp.Path(), strDst);
+        return ReadFailure(e, strSrc, temp.Path(), strDst);
     }
 
     CFile target;
-    if (!target.Open(temp.Path(), CFile::modeCreate | CFile::modeWrite)) return TASK_ERROR;
+    CFileException createError;
+    if (!target.Open(temp.Path(), CFile::modeCreate | CFile::modeWrite, &createError))
+        return ShowFailure(TASK_DECOMPRESS, strDst, (DWORD)createError.m_lOsError, strDst);
 
     DWORD nLast = 0;
     try {
@@ -148,7 +165,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     } catch (CException* e) {
         target.Abort();
         unzip.m_state.m_file.Abort();
-        return ReadFailure(e, temp.Path(), strDst);
+        return ReadFailure(e, strSrc, temp.Path(), strDst);
     }
 
     // The entry's time and attributes go on the restored file before it
@@ -162,7 +179,8 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         status.m_attribute = (BYTE)entry.m_dwExternalAttr & RESTORABLE_ATTRIBUTES;
         CFile::SetStatus(temp.Path(), status);
     } catch (CFileException* e) {
-        CString strText = TaskString(1004) + ShownName(e->m_strFileName, temp.Path(), strDst) + TaskString(129);
+        CString strName = ShownName(e->m_strFileName, temp.Path(), strDst);
+        CString strText = TaskString(1004) + strName + CauseText((DWORD)e->m_lOsError, strName, 129);
         e->Delete();
         unzip.m_state.m_file.Abort();
         ShowTaskError(strText, TaskString(118));

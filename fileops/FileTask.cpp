@@ -1,4 +1,5 @@
 #include "fileops/FileTask.h"
+#include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskMessage.h"
 #include "framework/Win.h"
@@ -66,15 +67,16 @@ int CFileTask::Execute() {
     default: return TASK_ERROR;
     }
 
-    // A source removed since it was queued fails quietly: there is nothing
-    // the user could do about it.
+    // A source removed since it was queued is a failure like any other: the
+    // user learns why nothing was done, and what the batch left undone.
     CFileFind finder;
-    if (!finder.FindFile(m_strSrc)) return TASK_ERROR;
+    if (!finder.FindFile(m_strSrc)) return ShowFailure((DWORD)m_nType, m_strSrc, GetLastError(), CString());
     finder.FindNextFile();
     BOOL bFolder = finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY);
     finder.Close();
 
     m_bLinkSkipped = FALSE;
+    m_bWriteProtected = FALSE;
     int nResult;
     if (bFolder) {
         m_dwFlags |= TF_MULTIPLE;

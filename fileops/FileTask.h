@@ -59,7 +59,8 @@ public:
     // it out.
     static ULONGLONG GetDirSize(CString strPattern);
     // Runs the task: the folder or file handler of its type. An unknown type
-    // or a source that no longer exists gives TASK_ERROR with no message.
+    // gives TASK_ERROR with no message; a source that no longer exists gives
+    // TASK_ERROR after the operation's message naming it.
     int Execute();
     CString GetSrc() const { return m_strSrc; }
 
@@ -84,6 +85,9 @@ public:
     // A copy, compress or decompress walk left out a link to a folder: the
     // task then ends as TASK_SKIPPED, not as a success. Cleared by Execute.
     BOOL m_bLinkSkipped = FALSE;
+    // A delete failed because the drive is write-protected: its message was
+    // shown once, and the walk stops there instead of failing file by file.
+    BOOL m_bWriteProtected = FALSE;
 };
 
 // Clears the read-only, hidden and system attributes of an existing file

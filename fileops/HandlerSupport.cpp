@@ -14,7 +14,25 @@ const UINT IDS_LINK_SKIPPED = 191;
 // Shown after string 1000 + op + the path of a target that is too long.
 const UINT IDS_PATH_TOO_LONG = 192;
 
+// Shown after string 1000 + op + the path of a file that could not be
+// written because its drive is write-protected.
+const UINT IDS_WRITE_PROTECTED = 186;
+// Shown after string 1000 + op + the path of a file or folder that is not
+// there (anymore).
+const UINT IDS_NOT_FOUND = 187;
+
 std::atomic<ListFolderProbe> g_pfnListFolderProbe{nullptr};
+
+// The root of the volume a path lies on ("G:\"), also for a path in the
+// long form or one that does not exist yet; empty when there is none.
+CString VolumeRoot(const CString& strPath) {
+    CString strFull = FullPath(strPath);
+    if (strFull.Left(4) == L"\\\\?\\" && strFull.Mid(4, 4).CompareNoCase(L"UNC\\") != 0) strFull = strFull.Mid(4);
+    if (strFull.GetLength() >= 2 && strFull[1] == L':') return strFull.Left(2) + L"\\";
+    WCHAR root[MAX_PATH + 1] = {0};
+    if (strFull.GetLength() < MAX_PATH && GetVolumePathNameW(strFull, root, MAX_PATH)) return CString(root);
+    return CString();
+}
 
 std::atomic<ULONGLONG> g_nPauses{0};
 std::atomic<LONGLONG> g_nPauseTicks{0};
@@ -271,16 +289,60 @@ CString CheckFieldPassword(const BYTE (&field)[17]) {
     return CString(wide, n > 0 ? n : 0);
 }
 
-CString FailureText(DWORD op, const CString& strName, DWORD dwError) {
+BOOL IsWriteProtected(const CString& strPath, DWORD dwError) {
+    if (strPath.IsEmpty()) return FALSE;
+    if (dwError == ERROR_WRITE_PROTECT) return TRUE;
+    if (dwError != ERROR_ACCESS_DENIED) return FALSE;
+    CString strRoot = VolumeRoot(strPath);
+    if (strRoot.IsEmpty()) return FALSE;
+    DWORD dwFlags = 0;
+    if (GetVolumeInformationW(strRoot, nullptr, 0, nullptr, nullptr, &dwFlags, nullptr, 0) &&
+        (dwFlags & FILE_READ_ONLY_VOLUME))
+        return TRUE;
+    // A removable medium keeps no permissions that could refuse a new file
+    // in its root; a fixed disk may, so it is not asked.
+    if (GetDriveTypeW(strRoot) != DRIVE_REMOVABLE) return FALSE;
+    HANDLE h = CreateFileW(MakeTempSibling(strRoot + L"probe"), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return FALSE;
+    }
+    DWORD dwProbe = GetLastError();
+    return dwProbe == ERROR_ACCESS_DENIED || dwProbe == ERROR_WRITE_PROTECT;
+}
+
+CString CauseText(DWORD dwError, const CString& strWritten, UINT nOther) {
+    if (IsWriteProtected(strWritten, dwError)) return TaskString(IDS_WRITE_PROTECTED);
     switch (dwError) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+        return TaskString(IDS_NOT_FOUND);
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_ACCESS_DENIED:
     case ERROR_USER_MAPPED_FILE:
-        return TaskString(1000 + op) + strName + TaskString(129);
+        return TaskString(129);
     default:
-        return TaskString(1000 + op) + strName + TaskString(125);
+        return TaskString(nOther);
     }
+}
+
+CString FailureText(DWORD op, const CString& strName, DWORD dwError, const CString& strWritten) {
+    if (IsWriteProtected(strWritten, dwError))
+        return TaskString(1000 + op) + strWritten + TaskString(IDS_WRITE_PROTECTED);
+    return TaskString(1000 + op) + strName + CauseText(dwError, CString());
+}
+
+CString FailureText(DWORD op, const CString& strName, DWORD dwError) {
+    return FailureText(op, strName, dwError, strName);
+}
+
+int ShowFailure(DWORD op, const CString& strName, DWORD dwError, const CString& strWritten) {
+    ShowTaskError(FailureText(op, strName, dwError, strWritten), TaskCaption(op));
+    return TASK_ERROR;
 }
 
 CString CopyCaption() {
@@ -318,7 +380,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
     // walked into. A folder that cannot be read is not done.
     std::vector<FolderEntry> entries;
     if (!ListFolder(strSrc, entries)) {
-        ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskCaption(op));
+        ShowTaskError(FailureText(op, strSrc, GetLastError(), CString()), TaskCaption(op));
         return TASK_ERROR;
     }
 
@@ -332,7 +394,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
             if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
         }
     } else if (!CreateDirectoryW(AfxLongPathForm(strDst), nullptr)) {
-        ShowTaskError(FailureText(op, strSrc, GetLastError()), TaskString(114));
+        ShowTaskError(FailureText(op, strSrc, GetLastError(), strDst), TaskString(114));
         return TASK_ERROR;
     }
 

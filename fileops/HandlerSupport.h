@@ -147,9 +147,23 @@ CString ShownName(const CString& strName, const CString& strTemp, const CString&
 // the dialog makes this is the password itself.
 CString CheckFieldPassword(const BYTE (&field)[17]);
 
-// String 1000 + op + name + string 129 when the error says the file is in
-// use or not accessible, else + string 125 (full or removed disk).
+// A write to strPath failed with dwError because its drive takes no writes:
+// the error says so, or it is an access denied on a drive that reports
+// itself read-only or, removable, whose root takes no new file either (a
+// locked card can be reported that way). FALSE for an empty path.
+BOOL IsWriteProtected(const CString& strPath, DWORD dwError);
+// What follows a file's name in a failure's message, by the system's error:
+// string 186 when the write to strWritten failed for a write-protected
+// drive (strWritten empty: a read, never so), 187 when the file or folder
+// is not there, 129 when it is in use or not accessible, else nOther.
+CString CauseText(DWORD dwError, const CString& strWritten, UINT nOther = 125);
+// String 1000 + op + name + CauseText(dwError, strWritten); a write-protected
+// drive names the file that could not be written (strWritten) instead.
+CString FailureText(DWORD op, const CString& strName, DWORD dwError, const CString& strWritten);
+// The same for a failure on the named file itself.
 CString FailureText(DWORD op, const CString& strName, DWORD dwError);
+// A failure with that text under the operation's caption, then TASK_ERROR.
+int ShowFailure(DWORD op, const CString& strName, DWORD dwError, const CString& strWritten);
 // The caption of a failed copy: string 116 when the table holds it, else
 // 121, which already titles the copy handler's other failures.
 CString CopyCaption();

@@ -4,6 +4,46 @@
 
 IMPLEMENT_DYNAMIC(CProgressDlg, CDialog)
 
+namespace {
+
+// The text with its middle given up for "...", keeping nKeep characters:
+// the start and, one more, the end, where a file's extension is.
+CString ShortenMiddle(const CString& strText, int nKeep) {
+    if (strText.GetLength() <= nKeep) return strText;
+    int nHead = nKeep / 2;
+    return strText.Left(nHead) + L"..." + strText.Right(nKeep - nHead);
+}
+
+// Whether the text fits on the control's one line in the control's font.
+class CLineFit {
+public:
+    explicit CLineFit(CWnd& wnd) : m_hWnd(wnd.GetSafeHwnd()), m_hDC(::GetDC(m_hWnd)) {
+        RECT rc = {};
+        ::GetClientRect(m_hWnd, &rc);
+        m_nWidth = rc.right - rc.left;
+        HFONT hFont = (HFONT)::SendMessageW(m_hWnd, WM_GETFONT, 0, 0);
+        m_hOldFont = m_hDC && hFont ? ::SelectObject(m_hDC, hFont) : nullptr;
+    }
+    ~CLineFit() {
+        if (!m_hDC) return;
+        if (m_hOldFont) ::SelectObject(m_hDC, m_hOldFont);
+        ::ReleaseDC(m_hWnd, m_hDC);
+    }
+    BOOL Fits(const CString& strText) const {
+        SIZE size = {};
+        if (!m_hDC || !::GetTextExtentPoint32W(m_hDC, strText, strText.GetLength(), &size)) return TRUE;
+        return size.cx <= m_nWidth;
+    }
+
+private:
+    HWND m_hWnd;
+    HDC m_hDC;
+    HGDIOBJ m_hOldFont;
+    int m_nWidth;
+};
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CProgressDlg, CDialog)
     ON_MESSAGE(WM_TASK_PROGRESS, &CProgressDlg::OnProgressAdvance)
     ON_MESSAGE(WM_TASK_NAMES, &CProgressDlg::OnProgressNames)
@@ -96,11 +136,34 @@ LRESULT CProgressDlg::OnProgressAdvance(WPARAM wParam, LPARAM lParam) {
 LRESULT CProgressDlg::OnProgressNames(WPARAM, LPARAM) {
     CString strSrc, strDst;
     GetProgressNames(strSrc, strDst);
-    m_stcFileName.SetWindowText(GetFileNamePart(strSrc));
-    CString strLine;
-    strLine.Format(L"%s '%s' %s '%s'", (LPCWSTR)TaskString(175), (LPCWSTR)GetFileNamePart(GetFolderPart(strSrc)),
-                   (LPCWSTR)TaskString(176), (LPCWSTR)GetFileNamePart(GetFolderPart(strDst)));
-    m_stcFromTo.SetWindowText(strLine);
+    // A name too long for its line would wrap out of sight (leaving only
+    // "From" of the second line): each is shortened in its middle instead,
+    // so its start and its end, the extension, stay readable.
+    CString strName = GetFileNamePart(strSrc);
+    {
+        CLineFit fit(m_stcFileName);
+        for (int nKeep = strName.GetLength(); nKeep > 2; --nKeep) {
+            if (fit.Fits(ShortenMiddle(strName, nKeep))) {
+                strName = ShortenMiddle(strName, nKeep);
+                break;
+            }
+        }
+    }
+    m_stcFileName.SetWindowText(strName);
+
+    CString strFrom = GetFileNamePart(GetFolderPart(strSrc)), strTo = GetFileNamePart(GetFolderPart(strDst));
+    auto line = [&](int nKeep) {
+        CString strLine;
+        strLine.Format(L"%s '%s' %s '%s'", (LPCWSTR)TaskString(175), (LPCWSTR)ShortenMiddle(strFrom, nKeep),
+                       (LPCWSTR)TaskString(176), (LPCWSTR)ShortenMiddle(strTo, nKeep));
+        return strLine;
+    };
+    int nKeep = strFrom.GetLength() > strTo.GetLength() ? strFrom.GetLength() : strTo.GetLength();
+    {
+        CLineFit fit(m_stcFromTo);
+        while (nKeep > 2 && !fit.Fits(line(nKeep))) --nKeep;
+    }
+    m_stcFromTo.SetWindowText(line(nKeep));
     return 0;
 }
 

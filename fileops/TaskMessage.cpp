@@ -7,7 +7,16 @@ CString TaskString(UINT nID) {
     return s;
 }
 
+namespace {
+thread_local HWND t_hTaskDialog = nullptr;
+}
+
+void SetTaskDialog(HWND hDlg) { t_hTaskDialog = hDlg; }
+
 int ShowTaskError(const CString& strText, const CString& strCaption) {
+    // Without waiting for the dialog's thread: it may be waiting for this
+    // one. A window destroyed meanwhile is simply not shown.
+    if (t_hTaskDialog && IsWindow(t_hTaskDialog)) ShowWindowAsync(t_hTaskDialog, SW_SHOWNA);
     // On a worker thread this is the main window the thread was started
     // with; in the runs without a main window the box has no owner.
     CWnd* pMain = AfxGetMainWnd();

@@ -233,6 +233,7 @@ UINT CFileTaskThread::FileTaskThreadProc(LPVOID pParam) {
     if (pBatch->m_bAbandoned) {
         bAllOk = FALSE;
     } else {
+        SetTaskDialog(hDlg);
         DWORD dwFlags = pBatch->m_arrTasks.GetSize() > 1 ? (TF_DEFAULT | TF_MULTIPLE) : TF_DEFAULT;
         for (int i = 0; i < pBatch->m_arrTasks.GetSize(); ++i) {
             CFileTask& task = pBatch->m_arrTasks[i];
@@ -248,6 +249,7 @@ UINT CFileTaskThread::FileTaskThreadProc(LPVOID pParam) {
             // Yes to All and a folder's TF_MULTIPLE carry on to the next task.
             dwFlags = task.m_dwFlags;
         }
+        SetTaskDialog(nullptr);
     }
 
     CWnd* pMain = AfxGetMainWnd();

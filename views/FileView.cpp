@@ -512,7 +512,8 @@ void CFileView::OnNewFolder() {
     }
     CString strName = name + suffix;
     if (!::CreateDirectoryW(candidate, nullptr)) {
-        ShowTaskError(TaskString(IDS_CANNOT_CREATE) + strName, TaskString(IDS_ERROR_CREATING));
+        DWORD dwError = ::GetLastError();
+        ShowTaskError(TaskString(IDS_CANNOT_CREATE) + strName + CauseText(dwError, candidate), TaskString(IDS_ERROR_CREATING));
         return;
     }
     CListCtrl& list = GetListCtrl();

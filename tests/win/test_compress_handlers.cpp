@@ -804,3 +804,77 @@ TEST(CompressHandlersTest, WalksLeaveLinksOutAndFailOnWhatTheyCannotReadOrMake) 
         }
     });
 }
+
+// Failures that used to end a task without a word: a source another program
+// holds with no sharing, an archive held so (with and without the replace
+// question), an archive gone, a target folder gone. Each says why in one
+// box naming the file; an archive that cannot be opened is not called an
+// unknown format; nothing is written and nothing is lost.
+TEST(CompressHandlersTest, FailuresThatSaidNothingNameTheirCause) {
+    RunWithTimeout(120000, "silent failures", [] {
+        DrivePassword pwd({L"silent12"});
+        TempDir dir(L"E:\\");
+        const CString busy = dir.File(L"busy.txt"), archive = dir.File(L"held.txt.kvf");
+        PutFile(busy, "busy");
+        WriteArchive(archive, "held", "silent12");
+        PutFile(dir.File(L"kept.txt"), "KEEP");
+        struct Row {
+            const char* what;
+            int type;
+            CString src, dst;
+            CString text;
+        } rows[] = {
+            {"busy source", TASK_COMPRESS, busy, busy, L"Cannot compress " + busy + L" :It is being used"},
+            {"busy archive", TASK_DECOMPRESS, archive, dir.File(L"out.txt.kvf"),
+             L"Cannot decompress " + archive + L" :It is being used"},
+            {"busy archive, target there", TASK_DECOMPRESS, archive, dir.File(L"kept.txt.kvf"),
+             L"Cannot decompress " + archive + L" :It is being used"},
+            {"archive gone", TASK_DECOMPRESS, dir.File(L"gone.txt.kvf"), dir.File(L"gone.txt.kvf"),
+             L"Cannot decompress " + dir.File(L"gone.txt.kvf") + L" :It cannot be found"},
+            {"target folder gone", TASK_DECOMPRESS, dir.File(L"free.txt.kvf"), dir.File(L"missing\\free.txt.kvf"),
+             L"Cannot decompress " + dir.File(L"missing\\free.txt") + L" :It cannot be found"},
+        };
+        WriteArchive(dir.File(L"free.txt.kvf"), "free", "silent12");
+        // Held as another program holds a file: no sharing at all.
+        HANDLE hBusy = CreateFileW(busy, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE hHeld = CreateFileW(archive, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(hBusy, INVALID_HANDLE_VALUE);
+        ASSERT_NE(hHeld, INVALID_HANDLE_VALUE);
+        std::vector<CString> before;
+        ListTree(dir.Path(), L"", before);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            Answers a;
+            a.Finish();
+            DirectTask t(row.type, TF_DEFAULT);
+            int nResult = row.type == TASK_COMPRESS ? t.task.DoCompressFile(row.src, row.dst)
+                                                    : t.task.DoDecompressFile(row.src, row.dst);
+            EXPECT_EQ(nResult, TASK_ERROR);
+            std::vector<DialogInfo> boxes = a.Boxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(U8(boxes[0].caption), row.type == TASK_COMPRESS ? "Error Compressing File or Folder"
+                                                                      : "Error Decompressing File or Folder");
+            EXPECT_TRUE(boxes[0].HasText(row.text)) << U8(boxes[0].AllText());
+            std::vector<CString> after;
+            ListTree(dir.Path(), L"", after);
+            EXPECT_TRUE(after == before);
+        }
+        EXPECT_EQ(ReadAll(dir.File(L"kept.txt")), "KEEP");
+
+        // In a batch the first failure is the batch's one message, and the
+        // batch says it did not succeed.
+        Answers a;
+        a.Finish();
+        BatchRun run = RunBatch({{busy, busy, TASK_COMPRESS}, {dir.File(L"kept.txt"), dir.File(L"kept.txt"), TASK_COMPRESS}});
+        EXPECT_EQ(run.nStart, IDCANCEL);
+        EXPECT_EQ(run.results, std::vector<int>{TASK_ERROR});
+        std::vector<DialogInfo> boxes = a.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0].HasText(L"Cannot compress " + busy + L" :It is being used")) << U8(boxes[0].AllText());
+        EXPECT_FALSE(Exists(dir.File(L"kept.txt.kvf")));
+        CloseHandle(hBusy);
+        CloseHandle(hHeld);
+        EXPECT_EQ(ReadAll(busy), "busy");
+        EXPECT_TRUE(Exists(archive));
+    });
+}

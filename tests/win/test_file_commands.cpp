@@ -15,6 +15,7 @@
 #include "fileops/PathFunctions.h"
 #include "tests/support/win/MainWindow.h"
 #include "tests/support/win/ScreenShot.h"
+#include "tests/support/win/WriteProtectedDrive.h"
 #include "tests/win/HandlerTestSupport.h"
 #include "views/DocHints.h"
 #include "views/DriveView.h"
@@ -699,6 +700,37 @@ TEST_F(FileCommandsTest, NewFolderNumbersItsNamesAndOpensTheEdit) {
     List()->m_strFolder = shown;
     EXPECT_TRUE(EditBox() == nullptr);
     EXPECT_EQ(ListLabels(), want);
+}
+
+// A folder that cannot be made says why: the folder shown is gone (renamed
+// elsewhere), or its drive is write-protected.
+TEST_F(FileCommandsTest, NewFolderNamesTheCauseOfAFailure) {
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"nf"));
+    const std::vector<CString> labels = ListLabels();
+    struct Row {
+        CString folder;
+        LPCWSTR cause;
+    };
+    std::vector<Row> rows = {{kRoot + L"\\nf\\vanished", L"Cannot create New Folder :It cannot be found"}};
+    const CString locked = WriteProtectedRoot();
+    if (!locked.IsEmpty()) rows.push_back({locked, L"Cannot create New Folder :The disk is write-protected."});
+    CString shown = List()->m_strFolder;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder.ToUtf8());
+        ht::Answers a;
+        a.Finish();
+        List()->m_strFolder = row.folder;
+        List()->SendMessage(WM_COMMAND, ID_NEW_FOLDER);
+        PumpFor(200);
+        List()->m_strFolder = shown;
+        std::vector<DialogInfo> boxes = a.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].caption.ToUtf8(), "Error Creating File or Folder");
+        EXPECT_TRUE(boxes[0].HasText(row.cause)) << boxes[0].AllText().ToUtf8();
+        EXPECT_TRUE(EditBox() == nullptr);
+        EXPECT_EQ(ListLabels(), labels);
+    }
+    EXPECT_FALSE(Exists(kRoot + L"\\nf\\vanished"));
 }
 
 TEST_F(FileCommandsTest, DeleteKeyRemovesTheSelection) {

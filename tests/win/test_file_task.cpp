@@ -1,4 +1,4 @@
-// The file task record: size measurement, Execute's dispatch and its quiet
+// The file task record: size measurement, Execute's dispatch and its
 // failures, and ResetFileAttributes with its message.
 #include "fileops/FileTask.h"
 #include "framework/Win.h"
@@ -97,8 +97,9 @@ TEST(FileTaskTest, ZeroSizesAreMeasuredAgain) {
     EXPECT_EQ(c.m_nSize, 30u);
 }
 
-TEST(FileTaskTest, ExecuteFailsQuietlyForUnknownTypesAndMissingSources) {
+TEST(FileTaskTest, ExecuteRefusesUnknownTypesQuietlyAndNamesAMissingSource) {
     DialogAnswerer answerer(500);
+    answerer.Answer(nullptr, nullptr, IDOK);
     Tree t;
     // An unknown type never looks at the source: a folder would have set
     // TF_MULTIPLE.
@@ -108,16 +109,35 @@ TEST(FileTaskTest, ExecuteFailsQuietlyForUnknownTypesAndMissingSources) {
         EXPECT_EQ(task.m_dwFlags, 0xBu) << type;
     }
     EXPECT_FALSE(PathFileExistsW(t.dir.File(_T("out"))));
-
-    // A source gone since it was queued: TASK_ERROR and no box.
-    for (int type : {TASK_COPY, TASK_DELETE, TASK_COMPRESS, TASK_DECOMPRESS}) {
-        CFileTask task(t.root + _T("\\gone"), t.dir.File(_T("out2")), type, nullptr, nullptr);
-        EXPECT_EQ(task.Execute(), TASK_ERROR) << type;
-        EXPECT_EQ(task.m_dwFlags, 0xBu) << type;
-    }
-    EXPECT_FALSE(PathFileExistsW(t.dir.File(_T("out2"))));
     Sleep(700);
     EXPECT_EQ(answerer.SeenCount(), 0u);
+
+    // A source gone since it was queued: one box of its operation that
+    // names it and says it is not there.
+    const CString gone = t.root + _T("\\gone");
+    struct Row {
+        int type;
+        const char* caption;
+        LPCTSTR verb;
+    } rows[] = {
+        {TASK_COPY, "Error Moving File or Folder", _T("Cannot copy ")},
+        {TASK_DELETE, "Error Deleting File or Folder", _T("Cannot delete ")},
+        {TASK_COMPRESS, "Error Compressing File or Folder", _T("Cannot compress ")},
+        {TASK_DECOMPRESS, "Error Decompressing File or Folder", _T("Cannot decompress ")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.type);
+        answerer.ClearSeen();
+        CFileTask task(gone, t.dir.File(_T("out2")), row.type, nullptr, nullptr);
+        EXPECT_EQ(task.Execute(), TASK_ERROR);
+        EXPECT_EQ(task.m_dwFlags, 0xBu);
+        ASSERT_TRUE(answerer.WaitSeen(1, 5000));
+        std::vector<DialogInfo> boxes = answerer.Seen();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(U8(boxes[0].caption), row.caption);
+        EXPECT_TRUE(boxes[0].HasText(row.verb + gone + _T(" :It cannot be found"))) << U8(boxes[0].AllText());
+    }
+    EXPECT_FALSE(PathFileExistsW(t.dir.File(_T("out2"))));
 }
 
 TEST(FileTaskTest, FolderSourcesRunWithTheMultipleFlag) {

@@ -4,6 +4,7 @@
 // the dialog are tested apart from the handlers.
 #include "fileops/PathFunctions.h"
 #include "fileops/ProgressDlg.h"
+#include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
 #include "tests/support/TempDir.h"
@@ -183,6 +184,54 @@ TEST(TaskBatchTest, ModalBatchShowsTitleTotalBarAndNames) {
     delete batch;
 }
 
+// Names too long for their lines are shortened in their middles: each line
+// fits its control on one line, keeps the start and the end (the extension)
+// of what it names, and a short name next to a long one is kept whole.
+TEST(TaskBatchTest, LongNamesAreShortenedInTheMiddleToFitTheirLines) {
+    ScriptScope s;
+    TempDir dir;
+    WriteAll(dir.File(_T("a")), "a");
+    const CString longFolder = CString(L'f', 90) + L"_end", longName = CString(L'n', 150) + L"_tail.txt";
+    const CString src = L"E:\\" + longFolder + L"\\" + longName, dst = L"E:\\short\\x.kvf";
+    CString file, line;
+    bool fileFits = false, lineFits = false;
+    s.script.body = [&](CFileTask& t, int) {
+        HWND hDlg = DialogOf(t);
+        ReportNames(t, src, dst);
+        WaitOn([&] { return !ControlText(hDlg, CProgressDlg::IDC_FROMTO).IsEmpty(); });
+        file = ControlText(hDlg, CProgressDlg::IDC_FILENAME);
+        line = ControlText(hDlg, CProgressDlg::IDC_FROMTO);
+        // Measured as the control draws it.
+        auto fits = [&](int id, const CString& text) {
+            HWND h = GetDlgItem(hDlg, id);
+            RECT rc;
+            GetClientRect(h, &rc);
+            HDC dc = GetDC(h);
+            HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageW(h, WM_GETFONT, 0, 0));
+            SIZE size = {};
+            GetTextExtentPoint32W(dc, text, text.GetLength(), &size);
+            SelectObject(dc, old);
+            ReleaseDC(h, dc);
+            return size.cx <= rc.right;
+        };
+        fileFits = fits(CProgressDlg::IDC_FILENAME, file);
+        lineFits = fits(CProgressDlg::IDC_FROMTO, line);
+    };
+    CFileTaskThread batch;
+    batch.AddTask(dir.File(_T("a")), CString(), TASK_COPY);
+    RunWithTimeout(30000, "long names", [&] { EXPECT_EQ(batch.Start(TRUE), IDOK); });
+    batch.WaitForWorker(5000);
+    EXPECT_TRUE(fileFits) << U8(file);
+    EXPECT_TRUE(lineFits) << U8(line);
+    EXPECT_LT(file.GetLength(), longName.GetLength());
+    EXPECT_EQ(U8(file.Left(5)), "nnnnn");
+    EXPECT_EQ(U8(file.Right(9)), "_tail.txt");
+    EXPECT_GE(file.Find(L"..."), 0);
+    EXPECT_EQ(U8(line.Left(7)), "From 'f");
+    EXPECT_EQ(U8(line.Right(16)), "_end' To 'short'");
+    EXPECT_GE(line.Find(L"..."), 0);
+}
+
 TEST(TaskBatchTest, TitleComesFromTheFirstTask) {
     ScriptScope s;
     CString title;
@@ -311,6 +360,41 @@ TEST(TaskBatchTest, ModelessBatchShowsItselfOnceTheBarMovesAndReportsTheEnd) {
     delete batch;
 }
 
+// A failure before any byte moved: the hidden dialog comes up with its
+// Cancel while the failure's box is open.
+TEST(TaskBatchTest, ModelessBatchThatFailsEarlyShowsItsDialogWithCancel) {
+    ScriptScope s;
+    MainWindowScope main;
+    TempDir dir;
+    WriteAll(dir.File(_T("a")), std::string(400, 'a'));
+    std::atomic<HWND> hDlg{nullptr};
+    std::atomic<bool> hiddenBefore{false}, shownWithBox{false};
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Deleting...");
+    answerer.OnDialog(L"Failed here", nullptr, [&](HWND, const DialogInfo&) {
+        HWND h = hDlg;
+        shownWithBox = WaitOn([&] { return IsWindowVisible(h) != FALSE; }, 3000) &&
+                       ControlVisible(h, IDCANCEL);
+        return IDOK;
+    });
+    s.script.results = {TASK_ERROR};
+    s.script.body = [&](CFileTask& t, int) {
+        hDlg = DialogOf(t);
+        hiddenBefore = !IsWindowVisible(hDlg);
+        ShowTaskError(L"nothing could be written", L"Failed here");
+    };
+    CFileTaskThread* batch = new CFileTaskThread;
+    batch->AddTask(dir.File(_T("a")), CString(), TASK_DELETE);
+    RunWithTimeout(30000, "failing modeless batch", [&] {
+        EXPECT_EQ(batch->Start(FALSE), 1);
+        EXPECT_TRUE(PumpUntil([&] { return !main.wnd.m_finished.empty(); }, 20000));
+    });
+    EXPECT_TRUE(hiddenBefore);
+    EXPECT_TRUE(shownWithBox);
+    EXPECT_FALSE(IsWindow(hDlg));
+    delete batch;
+}
+
 TEST(TaskBatchTest, EmptySourcesDivideByNothing) {
     ScriptScope s;
     TempDir dir;
@@ -360,7 +444,10 @@ TEST(TaskBatchTest, BatchesThatEndAtOnceNeverHang) {
                 ASSERT_EQ(batch.Start(TRUE), IDOK) << i;
             }
         }
-        // The real Execute: a missing source fails at once.
+        // The real Execute: a missing source fails at once, saying so.
+        DialogAnswerer answerer;
+        answerer.Ignore(L"Deleting...");
+        answerer.Answer(L"Error Deleting File or Folder", L"Cannot delete C:\\nowhere\\x :It cannot be found", IDOK);
         for (int i = 0; i < 30; ++i) {
             CFileTaskThread batch;
             batch.AddTask(_T("C:\\nowhere\\x"), CString(), TASK_DELETE);
@@ -375,6 +462,10 @@ TEST(TaskBatchTest, BatchesThatEndAtOnceNeverHang) {
             EXPECT_EQ(main.wnd.m_finished.back(), (WPARAM)batch);
             delete batch;
         }
+        size_t nBoxes = 0;
+        for (const DialogInfo& d : answerer.Seen())
+            if (d.answer == IDOK) ++nBoxes;
+        EXPECT_EQ(nBoxes, 60u);
     });
 }
 
