@@ -99,7 +99,7 @@ BOOL CKIVApp::DriveRun() {
     if (!dlg.PreparePasswordPath()) {
         // A locked card cannot take its first password: said as such, and
         // the installation is not the drive's fault, so it stays as it is.
-        if (IsWriteProtectError(GetLastError(), m_strDrivePath)) {
+        if (IsWriteProtected(m_strDrivePath, GetLastError())) {
             AfxMessageBox(WriteProtectedText(m_strDrivePath));
             return FALSE;
         }

@@ -46,13 +46,17 @@ BOOL BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
 
 // The current password of the drive, cached in the task at its first file.
 // FALSE when the password file cannot be found or read, or holds no
-// password: nothing could check the archive later.
-BOOL TakePassword(CFileTask& task, CString& strPwd) {
+// password: nothing could check the archive later. strInUse then names the
+// password file when another program held it past the store's wait.
+BOOL TakePassword(CFileTask& task, CString& strPwd, CString& strInUse) {
     CPwdDlg dlg;
     if (!dlg.PreparePasswordPath()) return FALSE;
     CKivPwd store;
     if (task.m_strPassword.IsEmpty()) {
-        if (!store.LoadPwdFile(dlg.m_strPwdPath)) return FALSE;
+        if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
+            if (store.GetOpenError() == ERROR_SHARING_VIOLATION) strInUse = dlg.m_strPwdPath;
+            return FALSE;
+        }
         task.m_strPassword = store.GetCurrentPwd();
         if (task.m_strPassword.IsEmpty()) return FALSE;
     }
@@ -134,11 +138,12 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
 
     CZipFile zip;
     try {
-        CString strPwd;
-        if (!TakePassword(task, strPwd) || !BuildPasswordField(strPwd, zip.m_passwordField)) {
+        CString strPwd, strInUse;
+        if (!TakePassword(task, strPwd, strInUse) || !BuildPasswordField(strPwd, zip.m_passwordField)) {
             source.Close();
             zip.Close();
-            ShowTaskError(TaskString(136), TaskString(117));
+            // A held password file is not a damaged one.
+            ShowTaskError(strInUse.IsEmpty() ? TaskString(136) : PwdFileInUseText(strInUse), TaskString(117));
             return TASK_ERROR;
         }
         zip.Open(temp.Path());

@@ -1,5 +1,6 @@
 #include "PwdDlg.h"
 #include "app/KIVApp.h"
+#include "fileops/HandlerSupport.h"
 #include <cstring>
 
 namespace {
@@ -47,17 +48,6 @@ CString LoadText(UINT nID) {
 CString GetAppPwdFilePath() {
     CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp());
     return pApp ? pApp->m_strPwdFile : CString();
-}
-
-BOOL IsWriteProtectError(DWORD dwError, const CString& strPath) {
-    if (dwError == ERROR_WRITE_PROTECT) return TRUE;
-    if (dwError != ERROR_ACCESS_DENIED || strPath.GetLength() < 2 || strPath[1] != L':') return FALSE;
-    // A locked medium is also answered with access denied. A removable
-    // drive keeps no permissions of its own, so there that means the lock,
-    // unless the file itself is marked read-only.
-    if (GetDriveTypeW(strPath.Left(2) + L"\\") != DRIVE_REMOVABLE) return FALSE;
-    DWORD dwAttrs = GetFileAttributesW(strPath);
-    return dwAttrs == INVALID_FILE_ATTRIBUTES || !(dwAttrs & FILE_ATTRIBUTE_READONLY);
 }
 
 CString WriteProtectedText(const CString& strPath) {
@@ -262,7 +252,7 @@ BOOL CPwdDlg::RejectTexts(const CString* pTexts, int nCount) {
 
 BOOL CPwdDlg::ReportOpenCause(const CString& strPath) {
     DWORD dwError = m_pwdStore.GetOpenError();
-    if (IsWriteProtectError(dwError, strPath)) {
+    if (IsWriteProtected(strPath, dwError)) {
         ShowMessage(WriteProtectedText(strPath), m_strMsgCaption, MB_ICONERROR);
         EndDialog(IDCANCEL);
         return TRUE;

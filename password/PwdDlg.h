@@ -40,11 +40,8 @@ enum PwdMode { PWD_MODE_LOGIN = 0, PWD_MODE_CREATE = 1, PWD_MODE_CHANGE = 2 };
 // application object is not the program's.
 CString GetAppPwdFilePath();
 
-// Whether a write to the path failed because its drive is write-protected
-// (a locked card): ERROR_WRITE_PROTECT, or access denied on a removable
-// drive for a path not marked read-only.
-BOOL IsWriteProtectError(DWORD dwError, const CString& strPath);
-// The messages that name those causes: the path's drive is write-protected;
+// The messages that name the causes of a failed write (the path's drive is
+// write-protected, see IsWriteProtected) and of a failed open:
 // the password file is held by another program.
 CString WriteProtectedText(const CString& strPath);
 CString PwdFileInUseText(const CString& strPwdFile);

@@ -642,20 +642,25 @@ TEST(CompressHandlersTest, APasswordFileAnotherProgramHoldsIsInUseNotDamaged) {
         TempDir dir(L"E:\\");
         PutFile(dir.File(L"a.txt.kvf"), ArchiveOf("the held one", "held1234", dir.File(L"scratch")));
         MakeDir(dir.File(L"out"));
+        PutFile(dir.File(L"b.txt"), "to compress");
         const TaskSpec task = {dir.File(L"a.txt.kvf"), dir.File(L"out\\a.txt"), TASK_DECOMPRESS};
-        {
+        const TaskSpec packing = {dir.File(L"b.txt"), dir.File(L"b.txt"), TASK_COMPRESS};
+        for (const TaskSpec& held : {task, packing}) {
             // Held with no sharing for longer than the wait.
             Answers a;
             a.Finish();
             CFile holder;
             ASSERT_TRUE(holder.Open(DrivePassword::Path(), CFile::modeRead | CFile::shareExclusive));
-            EXPECT_EQ(RunBatch({task}).results, std::vector<int>{TASK_ERROR});
+            EXPECT_EQ(RunBatch({held}).results, std::vector<int>{TASK_ERROR});
             std::vector<DialogInfo> boxes = a.Boxes();
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_TRUE(boxes[0].HasText(L"The password file e:\\KIV\\KIV.pwd is in use by another program."))
                 << U8(boxes[0].AllText());
             EXPECT_FALSE(boxes[0].HasText(L"damaged"));
         }
+        EXPECT_FALSE(Exists(dir.File(L"b.txt.kvf")));
+        EXPECT_EQ(ReadAll(dir.File(L"b.txt")), "to compress");
+        EXPECT_EQ(CountTemps(dir.Path()), 0);
         EXPECT_FALSE(Exists(dir.File(L"out\\a.txt")));
         EXPECT_TRUE(Exists(dir.File(L"a.txt.kvf")));
         EXPECT_EQ(CountTemps(dir.File(L"out")), 0);
