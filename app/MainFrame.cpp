@@ -74,7 +74,8 @@ CString DriveRootFromUnitMask(DWORD dwUnitMask) {
 }
 
 CMainFrame::CMainFrame()
-    : m_nShellNotifyId(0), m_pDropWnd(nullptr), m_bAnimating(0), m_bCloseAfterBatches(FALSE) {}
+    : m_nShellNotifyId(0), m_pDropWnd(nullptr), m_bAnimating(0), m_bCloseAfterBatches(FALSE),
+      m_bClosePending(FALSE), m_bSessionEndAgreed(FALSE) {}
 
 CMainFrame::~CMainFrame() {
     if (m_nShellNotifyId) ::SHChangeNotifyDeregister(m_nShellNotifyId);
@@ -197,15 +198,19 @@ void CMainFrame::OnDestroy() {
 }
 
 void CMainFrame::OnEndSession(BOOL bEnding) {
+    // Only the end of a session this frame agreed to: anyone can send this
+    // message, and the program goes on running after a stray one.
+    BOOL bAgreed = m_bSessionEndAgreed;
+    m_bSessionEndAgreed = FALSE;
+    if (!bEnding || !bAgreed) return;
     // The system ends the process once this returns, so ExitInstance would
     // never come and the registrations and drag folders would stay.
-    if (!bEnding) return;
     if (CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp())) pApp->UndoRegistration();
 }
 
 int CMainFrame::StartBatch(CFileTaskThread* pBatch, BOOL bModal) {
     if (!pBatch) return 0;
-    if (m_bCloseAfterBatches) {
+    if (m_bCloseAfterBatches || m_bClosePending) {
         delete pBatch;
         return 0;
     }
@@ -381,6 +386,11 @@ void CMainFrame::OnChangePassword() {
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_QUERYENDSESSION: {
+        LRESULT r = CFrameWnd::WindowProc(message, wParam, lParam);
+        m_bSessionEndAgreed = r != 0;
+        return r;
+    }
     case WM_CLOSE:
         if (wParam == 0 && lParam == 0) {
             ShowWindow(SW_HIDE);
@@ -415,6 +425,17 @@ LRESULT CMainFrame::CloseForGood(WPARAM wParam, LPARAM lParam) {
         for (HeldBatch& held : m_arrBatches) held.pBatch->m_bCancel = 1;
         return 0;
     }
+    // A menu, box, dialog or drag of the program runs below this message
+    // (its loop delivered it): its caller still uses the views and windows
+    // when it returns. The close is asked for again from the outermost loop.
+    if (AfxGetHandlerDepth() > 1) {
+        if (!m_bClosePending) {
+            m_bClosePending = TRUE;
+            AfxSendFromOuterLoop(m_hWnd, WM_CLOSE, wParam, lParam);
+        }
+        return 0;
+    }
+    m_bClosePending = FALSE;
     if (m_wndTray.m_bShown) {
         m_wndTray.m_nid.uFlags = 0;
         ::Shell_NotifyIconW(NIM_DELETE, &m_wndTray.m_nid);

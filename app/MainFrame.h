@@ -38,7 +38,7 @@ public:
     // Starts a batch that the frame owns from now on: it is deleted when
     // its worker reports the end, but never before its Start has returned
     // (a modal batch can end inside another modal loop that runs in its
-    // dialog's). Refused (deleted, 0) while the frame is closing. Otherwise
+    // dialog's). Refused (deleted, 0) once a real exit was asked for. Otherwise
     // the result of CFileTaskThread::Start.
     int StartBatch(CFileTaskThread* pBatch, BOOL bModal);
     struct HeldBatch {
@@ -52,6 +52,12 @@ public:
     // A real exit came while batches ran: they were cancelled, and the
     // close follows the last one's end.
     BOOL m_bCloseAfterBatches;
+    // A real exit came inside a menu, box, dialog or drag of the program:
+    // it is carried out once the outermost of them has ended.
+    BOOL m_bClosePending;
+    // This frame answered the session's end query with yes, and no end
+    // message has come since; only such an end runs the clean-up.
+    BOOL m_bSessionEndAgreed;
 
     afx_msg int OnCreate(LPCREATESTRUCT lpcs);
     afx_msg void OnDestroy();
@@ -74,7 +80,9 @@ public:
 
 protected:
     // The real exit: the tray icon goes, the quit message is posted and the
-    // framework closes the document and the window.
+    // framework closes the document and the window. Never from inside a
+    // nested loop of the program, whose caller still uses the windows; nor
+    // while batches run (they are cancelled and the close follows them).
     LRESULT CloseForGood(WPARAM wParam, LPARAM lParam);
     // Deletes a held batch and forgets it; the exit that waited for the
     // batches follows the last one.

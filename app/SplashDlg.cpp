@@ -287,15 +287,18 @@ CString SPLASHDLG::DropTarget() const {
 }
 
 void SPLASHDLG::OnDropFiles(HDROP hDropInfo) {
+    // Any program can post this message with any value: only a block that
+    // passes the check is a drop, and only that one is released. Freeing
+    // anything else could free a live block of this process.
+    std::vector<CString> paths;
+    if (!ReadDroppedFiles((HGLOBAL)hDropInfo, paths)) return;
+    ::DragFinish(hDropInfo);
     CString strFolder = DropTarget();
     if (strFolder.IsEmpty()) {
         ShowTaskError(TaskString(125), TaskString(117));
-    } else {
-        // A block that fails the check is refused whole: nothing of it is read.
-        std::vector<CString> paths;
-        if (ReadDroppedFiles((HGLOBAL)hDropInfo, paths) && !paths.empty()) CompressDropped(paths, strFolder);
+        return;
     }
-    ::DragFinish(hDropInfo);
+    if (!paths.empty()) CompressDropped(paths, strFolder);
 }
 
 void SPLASHDLG::CompressDropped(const std::vector<CString>& paths, const CString& strFolder) {

@@ -30,6 +30,8 @@ void RemoveHook(CSubclassWnd* pHook, CSubclassWndMap& map) {
 }
 
 LRESULT CALLBACK SharedHookProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // A handler: the skin's own menu loop runs here, outside the framework's.
+    CHandlerScope scope(hWnd, message, wParam, lParam);
     // CallDefault reads the message being handled; a message sent while
     // this one is handled must not overwrite it for good.
     AfxThreadState* st = AfxGetThreadState();

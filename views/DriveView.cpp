@@ -28,6 +28,9 @@ BEGIN_MESSAGE_MAP(CDriveView, CTreeView)
     ON_UPDATE_COMMAND_UI(ID_INDICATOR_FREESPACE, &CDriveView::OnUpdateDiskFreeSpace)
     ON_MESSAGE(WM_SHELL_CHANGE_NOTIFY, &CDriveView::OnShellChange)
     ON_MESSAGE(WM_SHELL_DRIVE_REMOVED, &CDriveView::OnDriveRemoved)
+    // A card reader keeps its letter when the card goes and reports only
+    // its medium's removal: for the program that is the drive going.
+    ON_MESSAGE(WM_SHELL_MEDIA_REMOVED, &CDriveView::OnDriveRemoved)
     ON_MESSAGE(WM_SHELL_DRIVE_ADDED, &CDriveView::OnDriveAdded)
     ON_MESSAGE(WM_SUBFOLDER_CHANGED, &CDriveView::OnSubFolderChanged)
 END_MESSAGE_MAP()
@@ -462,6 +465,19 @@ LRESULT CDriveView::OnShellChange(WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+void CDriveView::FollowRenamedFolder(const CString& strOldPath, const CString& strNewPath) {
+    // The shown folder is the renamed one or lies below it: the tree's
+    // items already carry the new path, the shown path and the list follow.
+    CString prefix = strOldPath + L"\\";
+    BOOL bSame = m_strCurrentPath.CompareNoCase(strOldPath) == 0;
+    BOOL bBelow = m_strCurrentPath.GetLength() > prefix.GetLength() &&
+                  m_strCurrentPath.Left(prefix.GetLength()).CompareNoCase(prefix) == 0;
+    if (!bSame && !bBelow) return;
+    m_strCurrentPath = strNewPath + m_strCurrentPath.Mid(strOldPath.GetLength());
+    CString path = m_strCurrentPath;
+    Broadcast(HINT_SHOW_FOLDER, &path);
+}
+
 void CDriveView::HandleShellChange(LPCITEMIDLIST pidl1, LPCITEMIDLIST pidl2, LONG lEvent) {
     CString path = PathOfIdList(pidl1);
     if (path.IsEmpty()) return;
@@ -478,6 +494,7 @@ void CDriveView::HandleShellChange(LPCITEMIDLIST pidl1, LPCITEMIDLIST pidl2, LON
         if (newFolder.CompareNoCase(folder) == 0) {
             if (!hParent) return;
             if (bFolder && !RenameChildFolder(hParent, name, newPath)) return;
+            if (bFolder) FollowRenamedFolder(path, newPath);
             if (bShown) {
                 SourceMap names;
                 names.first = name;

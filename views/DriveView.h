@@ -72,6 +72,9 @@ protected:
     BOOL AddChildFolder(HTREEITEM hParent, const CString& strName);
     BOOL RemoveChildFolder(HTREEITEM hParent, const CString& strName);
     BOOL RenameChildFolder(HTREEITEM hParent, const CString& strOldName, const CString& strNewPath);
+    // A folder was renamed in place: a shown folder at or below it is shown
+    // again under its new path.
+    void FollowRenamedFolder(const CString& strOldPath, const CString& strNewPath);
     // The first child whose text is exactly strName, or NULL.
     HTREEITEM FindChild(HTREEITEM hParent, const CString& strName) const;
     // Deletes one child with its descendants and records; its record is

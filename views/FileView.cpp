@@ -60,7 +60,7 @@ BOOL IsFolder(const CFileItem* p) {
 }  // namespace
 
 CFileView::CFileView()
-    : m_pDragSourceHelper(nullptr), m_pDropTargetHelper(nullptr), m_bHasDragSourceHelper(FALSE),
+    : m_pDropTarget(nullptr), m_pDragSourceHelper(nullptr), m_pDropTargetHelper(nullptr), m_bHasDragSourceHelper(FALSE),
       m_bHasDropTargetHelper(FALSE) {}
 
 CFileView::~CFileView() {
@@ -69,6 +69,10 @@ CFileView::~CFileView() {
     m_imageListLarge.Detach();
     if (m_pDragSourceHelper) m_pDragSourceHelper->Release();
     if (m_pDropTargetHelper) m_pDropTargetHelper->Release();
+    if (m_pDropTarget) {
+        m_pDropTarget->Revoke();
+        m_pDropTarget->Release();
+    }
 }
 
 BOOL CFileView::PreCreateWindow(CREATESTRUCT& cs) {
@@ -80,7 +84,8 @@ BOOL CFileView::PreCreateWindow(CREATESTRUCT& cs) {
 
 void CFileView::OnInitialUpdate() {
     CListView::OnInitialUpdate();
-    m_dropTarget.Register(this);
+    if (!m_pDropTarget) m_pDropTarget = new (std::nothrow) COleDropTarget;
+    if (m_pDropTarget) m_pDropTarget->Register(this);
     m_bHasDragSourceHelper = SUCCEEDED(::CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
                                                           IID_IDragSourceHelper, (void**)&m_pDragSourceHelper));
     m_bHasDropTargetHelper = SUCCEEDED(::CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
@@ -227,7 +232,11 @@ LRESULT CFileView::OnStyleChanged(WPARAM, LPARAM) { return Default(); }
 LRESULT CFileView::OnShellRenameItem(WPARAM, LPARAM) { return 0; }
 
 void CFileView::OnDestroy() {
-    m_dropTarget.Revoke();
+    if (m_pDropTarget) {
+        m_pDropTarget->Revoke();
+        m_pDropTarget->Release();
+        m_pDropTarget = nullptr;
+    }
     ClearList();
     CListView::OnDestroy();
 }

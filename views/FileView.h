@@ -61,7 +61,9 @@ public:
     CString m_strFolder;           // the folder last shown
     CImageList m_imageListSmall;   // the system's lists, shared: detached, never destroyed
     CImageList m_imageListLarge;
-    COleDropTarget m_dropTarget;
+    // The list's registration as a drop target; counted, since OLE may
+    // hold it past the view (null when it could not be made).
+    COleDropTarget* m_pDropTarget;
     // The shell's drag images; optional (null when they cannot be made).
     IDragSourceHelper* m_pDragSourceHelper;
     IDropTargetHelper* m_pDropTargetHelper;

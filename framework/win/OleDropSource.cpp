@@ -24,9 +24,17 @@ STDMETHODIMP COleDropSource::QueryInterface(REFIID riid, void** ppv) {
 
 // ---- COleDropTarget ------------------------------------------------------------------
 
-COleDropTarget::COleDropTarget() : m_hWnd(nullptr), m_pDataObject(nullptr) {}
+COleDropTarget::COleDropTarget() : m_hWnd(nullptr), m_pDataObject(nullptr), m_nRefs(1) {}
 
 COleDropTarget::~COleDropTarget() { Revoke(); }
+
+STDMETHODIMP_(ULONG) COleDropTarget::AddRef() { return (ULONG)::InterlockedIncrement(&m_nRefs); }
+
+STDMETHODIMP_(ULONG) COleDropTarget::Release() {
+    LONG n = ::InterlockedDecrement(&m_nRefs);
+    if (n == 0) delete this;
+    return (ULONG)n;
+}
 
 BOOL COleDropTarget::Register(CWnd* pWnd) {
     if (!pWnd || !pWnd->m_hWnd || m_hWnd) return FALSE;
@@ -71,6 +79,7 @@ POINT ClientPoint(HWND h, POINTL pt) {
 
 STDMETHODIMP COleDropTarget::DragEnter(IDataObject* pDataObj, DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) {
     if (!pdwEffect) return E_INVALIDARG;
+    CHandlerScope scope;
     if (m_pDataObject) m_pDataObject->Release();
     m_pDataObject = pDataObj;
     if (m_pDataObject) m_pDataObject->AddRef();
@@ -87,6 +96,7 @@ STDMETHODIMP COleDropTarget::DragEnter(IDataObject* pDataObj, DWORD grfKeyState,
 
 STDMETHODIMP COleDropTarget::DragOver(DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) {
     if (!pdwEffect) return E_INVALIDARG;
+    CHandlerScope scope;
     CView* v = View();
     if (!v) {
         *pdwEffect = DROPEFFECT_NONE;
@@ -99,6 +109,7 @@ STDMETHODIMP COleDropTarget::DragOver(DWORD grfKeyState, POINTL pt, DWORD* pdwEf
 }
 
 STDMETHODIMP COleDropTarget::DragLeave() {
+    CHandlerScope scope;
     if (CView* v = View()) v->OnDragLeave();
     if (m_pDataObject) m_pDataObject->Release();
     m_pDataObject = nullptr;
@@ -107,6 +118,7 @@ STDMETHODIMP COleDropTarget::DragLeave() {
 
 STDMETHODIMP COleDropTarget::Drop(IDataObject* pDataObj, DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) {
     if (!pdwEffect) return E_INVALIDARG;
+    CHandlerScope scope;
     CView* v = View();
     DWORD effect = DROPEFFECT_NONE;
     if (v && pDataObj) {

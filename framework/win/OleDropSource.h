@@ -24,16 +24,22 @@ class CView;
 
 class COleDropTarget : public IDropTarget {
 public:
+    // Made with new: the maker holds the first reference and releases it
+    // when its window goes. OLE holds its own while the window is
+    // registered and while a drag is over it, so a drag that outlives the
+    // window still reaches a live object, which then refuses the drop.
     COleDropTarget();
-    virtual ~COleDropTarget();  // revokes a registration still in place
     // Registers the window; its steps go to pWnd's OnDragEnter, OnDragOver,
     // OnDragLeave and OnDrop (a CView's; a plain window refuses drops).
     BOOL Register(CWnd* pWnd);
+    // Ends the registration and lets go of the window and the drag's data.
     void Revoke();
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }  // a member of its window's object
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    // Each step runs as a handler (CHandlerScope): OLE calls them from
+    // outside any window procedure of the program.
     STDMETHODIMP DragEnter(IDataObject* pDataObj, DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) override;
     STDMETHODIMP DragOver(DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) override;
     STDMETHODIMP DragLeave() override;
@@ -41,7 +47,11 @@ public:
 
     HWND m_hWnd;
 
+protected:
+    virtual ~COleDropTarget();  // by the last Release only
+
 private:
     CView* View() const;
     IDataObject* m_pDataObject;  // held from DragEnter to DragLeave or Drop
+    LONG m_nRefs;
 };

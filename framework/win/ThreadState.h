@@ -3,6 +3,7 @@
 #include "Wnd.h"
 #include "Gdi.h"
 #include <unordered_map>
+#include <vector>
 
 class CWinThread;
 
@@ -14,6 +15,9 @@ struct AfxThreadState {
     LPCWSTR pszInitClass = nullptr; // its class name when given as a string
     HHOOK hHookCbt = nullptr;       // catches that window at HCBT_CREATEWND
     MSG curMsg = {};                // the message being handled (CWnd::Default)
+    int nHandlerDepth = 0;          // handlers running, one inside the other (CHandlerScope)
+    CHandlerScope* pInnermostScope = nullptr;
+    std::vector<MSG> outerLoopSends; // waiting for the outermost handler's end
 };
 
 // The calling thread's state, made on first use.

@@ -119,6 +119,7 @@ LRESULT CALLBACK AfxCbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (!pWnd) return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    CHandlerScope scope(hWnd, message, wParam, lParam);
     AfxThreadState* st = AfxGetThreadState();
     MSG saved = st->curMsg;
     st->curMsg.hwnd = hWnd;
@@ -138,6 +139,58 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_NCDESTROY) AfxWndInternals::AfterNcDestroy(pWnd);
     st->curMsg = saved;
     return r;
+}
+
+CHandlerScope::CHandlerScope() : m_msg{}, m_bKeyed(FALSE), m_bCounted(FALSE), m_pOuter(nullptr) { Enter(FALSE); }
+
+CHandlerScope::CHandlerScope(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    : m_msg{}, m_bKeyed(TRUE), m_bCounted(FALSE), m_pOuter(nullptr) {
+    m_msg.hwnd = hWnd;
+    m_msg.message = message;
+    m_msg.wParam = wParam;
+    m_msg.lParam = lParam;
+    Enter(TRUE);
+}
+
+void CHandlerScope::Enter(BOOL bKeyed) {
+    AfxThreadState* st = AfxGetThreadState();
+    m_pOuter = st->pInnermostScope;
+    const CHandlerScope* o = m_pOuter;
+    BOOL bSameMessage = bKeyed && o && o->m_bKeyed && o->m_msg.hwnd == m_msg.hwnd &&
+                        o->m_msg.message == m_msg.message && o->m_msg.wParam == m_msg.wParam &&
+                        o->m_msg.lParam == m_msg.lParam;
+    m_bCounted = !bSameMessage;
+    if (m_bCounted) ++st->nHandlerDepth;
+    st->pInnermostScope = this;
+}
+
+CHandlerScope::~CHandlerScope() {
+    AfxThreadState* st = AfxGetThreadState();
+    st->pInnermostScope = m_pOuter;
+    if (!m_bCounted || --st->nHandlerDepth > 0) return;
+    // The outermost handler has ended: nothing of the thread's runs now.
+    // Taken one at a time, since each handler may ask for more.
+    while (!st->outerLoopSends.empty()) {
+        MSG m = st->outerLoopSends.front();
+        st->outerLoopSends.erase(st->outerLoopSends.begin());
+        if (::IsWindow(m.hwnd)) ::SendMessageW(m.hwnd, m.message, m.wParam, m.lParam);
+    }
+}
+
+int AfxGetHandlerDepth() { return AfxGetThreadState()->nHandlerDepth; }
+
+void AfxSendFromOuterLoop(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    AfxThreadState* st = AfxGetThreadState();
+    if (st->nHandlerDepth == 0) {
+        ::SendMessageW(hWnd, message, wParam, lParam);
+        return;
+    }
+    MSG m = {};
+    m.hwnd = hWnd;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    st->outerLoopSends.push_back(m);
 }
 
 BOOL AfxPreTranslateMessage(MSG* pMsg) {

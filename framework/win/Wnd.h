@@ -417,6 +417,34 @@ private:
 // The framework's window procedure: finds the object and calls WindowProc.
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// A handler of this thread runs while the object lives: the framework's
+// window procedure, the other subclass procedures and the drop target's
+// steps make one each. Every menu, box, dialog and drag runs inside one, so
+// when the outermost ends, none of the thread's is running; the messages
+// left for that moment are sent then. A message handed down a chain of
+// subclass procedures of its window counts once.
+class CHandlerScope {
+public:
+    CHandlerScope();  // always counts
+    CHandlerScope(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    ~CHandlerScope();
+    CHandlerScope(const CHandlerScope&) = delete;
+    CHandlerScope& operator=(const CHandlerScope&) = delete;
+
+private:
+    void Enter(BOOL bKeyed);
+    MSG m_msg;
+    BOOL m_bKeyed;
+    BOOL m_bCounted;
+    CHandlerScope* m_pOuter;
+};
+// How many handlers of this thread run now, one inside the other.
+int AfxGetHandlerDepth();
+// Sends the message to hWnd (a window of this thread) as soon as no handler
+// of the thread runs: at once when none does, else when the outermost one
+// ends, in the order asked.
+void AfxSendFromOuterLoop(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Gives pMsg->hwnd and each parent up to its top-level window a chance to
 // handle the message in PreTranslateMessage; TRUE when one did.
 BOOL AfxPreTranslateMessage(MSG* pMsg);

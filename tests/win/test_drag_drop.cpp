@@ -296,7 +296,7 @@ public:
 // Drives the list's registered drop target as a drag source would; a
 // source that honoured "move" would then delete its originals.
 DWORD DropOnList(IDataObject* pData, DWORD keys) {
-    IDropTarget* target = &FrameApp::List()->m_dropTarget;
+    IDropTarget* target = FrameApp::List()->m_pDropTarget;
     RECT rc;
     GetWindowRect(FrameApp::List()->m_hWnd, &rc);
     POINTL pt = {rc.left + 20, rc.top + 20};

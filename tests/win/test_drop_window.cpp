@@ -579,14 +579,27 @@ TEST_F(DropWindowTest, ForgedDropBlocksAreIgnored) {
     // A list that runs to the block's end, in wide and narrow characters;
     // a list that starts outside the block or inside its header; a block
     // too short for its header; a list with no paths.
-    Drop(w.p, block(4096, sizeof(DROPFILES), TRUE, 'A'));
-    Drop(w.p, block(4096, sizeof(DROPFILES), FALSE, 'A'));
-    Drop(w.p, block(64, 0x7FFFFFF0, TRUE, 0));
-    Drop(w.p, block(64, 4, TRUE, 0));
-    Drop(w.p, block(8, 0, TRUE, 0));
+    struct Refused {
+        HGLOBAL h;
+        SIZE_T nSize;
+    } refused[] = {
+        {block(4096, sizeof(DROPFILES), TRUE, 'A'), 4096},
+        {block(4096, sizeof(DROPFILES), FALSE, 'A'), 4096},
+        {block(64, 0x7FFFFFF0, TRUE, 0), 64},
+        {block(64, 4, TRUE, 0), 64},
+        {block(8, 0, TRUE, 0), 8},
+    };
+    for (const Refused& r : refused) Drop(w.p, r.h);
     Drop(w.p, MakeDrop({}));
+    // Posted, as another program can, with values that are no block at all.
+    for (WPARAM junk : {(WPARAM)0, (WPARAM)0x1000, (WPARAM)-1}) w->PostMessage(WM_DROPFILES, junk, 0);
     PumpFor(300);
     EXPECT_TRUE(boxes.Seen().empty());
+    // A refused block is not the drop's to free: it is still there, whole.
+    for (const Refused& r : refused) {
+        EXPECT_EQ(::GlobalSize(r.h), r.nSize);
+        ::GlobalFree(r.h);
+    }
     EXPECT_TRUE(BatchesDone());
     EXPECT_EQ(g_pFrame->m_bAnimating, 0);
 

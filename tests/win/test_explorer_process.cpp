@@ -279,3 +279,44 @@ TEST_F(ExplorerProcessTest, AFirstStartFromAWriteProtectedDriveSaysSoAndLeavesTh
     EXPECT_EQ(::GetFileAttributesW(root + L"KIV"), INVALID_FILE_ATTRIBUTES);
     ::DeleteFileW(WriteProtectedFillPath(program));
 }
+
+TEST_F(ExplorerProcessTest, AnExitRequestWhileTheListsMenuIsOpenEndsTheProgramCleanlyAfterEsc) {
+    Watchdog dog(240000, "exit request in the menu");
+    SetPassword(L"abc123");
+    DialogAnswerer answerer;
+    LoginWith(answerer, L"abc123");
+    DWORD pid = 0;
+    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+    WatchProcess(pid);
+    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+    HWND hFrame = WaitForMainWindow(kStartMs);
+    ASSERT_TRUE(hFrame);
+    DWORD framePid = 0;
+    ::GetWindowThreadProcessId(hFrame, &framePid);
+    HANDLE hMain = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, framePid);
+    ASSERT_TRUE(hMain);
+    ASSERT_TRUE(PumpUntil([] { return RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath"); }, 30000));
+    HWND hList = FindDescendant(hFrame, L"SysListView32");
+    ASSERT_TRUE(PumpUntil([&] { return ::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0) > 0; }, 10000));
+
+    // The user right-clicks a file and leaves the menu open.
+    RECT rc = RemoteListItemRect(hList, 0, LVIR_LABEL);
+    POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ::PostMessageW(hList, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(pt.x, pt.y));
+    ::PostMessageW(hList, WM_RBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+    HWND hMenu = WaitForProcessWindow(framePid, [](HWND h) { return ClassNameOf(h) == L"#32768"; }, 10000);
+    ASSERT_TRUE(hMenu);
+
+    // Another program asks for the exit, as the tree does when the drive
+    // goes; the program waits for the menu. Then Esc.
+    ::PostMessageW(hFrame, WM_CLOSE, 1, 1);
+    PumpFor(700);
+    EXPECT_TRUE(::IsWindow(hFrame));
+    ::PostMessageW(hMenu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostMessageW(hList, WM_KEYDOWN, VK_ESCAPE, 0);
+
+    // It ends by itself, without a crash, and its clean-up ran.
+    EXPECT_EQ(WaitExit(hMain, 30000), 0);
+    EXPECT_TRUE(PumpUntil([] { return !RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath"); }, 30000));
+    EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+}

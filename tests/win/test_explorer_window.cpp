@@ -471,14 +471,24 @@ TEST_F(ExplorerWindowTest, SessionEndRunsTheExitCleanUpOnce) {
     ASSERT_TRUE(PathFileExistsW(drag));
     MakeFile(drag + L"\\a.txt");
 
+    // An end nobody asked this frame about, as another program can send it:
+    // the program goes on, and so does everything it registered.
+    f->SendMessage(WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(theApp.m_bRegistered);
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));
+    EXPECT_TRUE(PathFileExistsW(drag));
+
     EXPECT_EQ(f->SendMessage(WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 1);
-    // A session that goes on after all keeps everything.
+    // A session that goes on after all keeps everything, also when a stray
+    // end follows without a new question.
     f->SendMessage(WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+    f->SendMessage(WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_TRUE(theApp.m_bRegistered);
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));
     EXPECT_TRUE(PathFileExistsW(drag));
 
     // The end: the clean-up is done before the handler returns.
+    EXPECT_EQ(f->SendMessage(WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 1);
     f->SendMessage(WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_FALSE(theApp.m_bRegistered);
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kExecPath));

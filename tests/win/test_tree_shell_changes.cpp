@@ -126,7 +126,8 @@ protected:
         ASSERT_TRUE(PumpUntil([] { return Title().CompareNoCase(kSh) == 0; }, 3000)) << Title().ToUtf8();
     }
     static void TearDownTestSuite() {
-        for (const CString& d : {kSh, kOther, kRn, kRn + L"2", kFar}) DeleteFolderTree(d);
+        for (const CString& d : {kSh, kOther, kRn, kRn + L"2", kFar, CString(L"E:\\up"), CString(L"E:\\up2")})
+            DeleteFolderTree(d);
         ::DeleteFileW(L"E:\\rootfile.txt");
     }
 };
@@ -327,6 +328,44 @@ TEST_F(TreeShellChangesTest, ARenamedFolderTakesItsLoadedSubFoldersAlong) {
     EXPECT_TRUE(Listed(L"inside.txt"));
     TreeCtrl().SelectItem(Item(L"sh"));
     ASSERT_TRUE(PumpUntil([] { return Title().CompareNoCase(kSh) == 0; }, 3000)) << Title().ToUtf8();
+}
+
+TEST_F(TreeShellChangesTest, TheListFollowsARenameOfItsFolderOrOneAboveIt) {
+    const CString kUp = L"E:\\up";
+    for (CString d : {kUp, kUp + L"\\mid", kUp + L"\\mid\\low"}) ::CreateDirectoryW(d, nullptr);
+    WriteAll(kUp + L"\\mid\\low\\in.txt", "i");
+    Notify(SHCNE_MKDIR, kUp);
+    HTREEITEM hUp = Item(L"up");
+    ASSERT_TRUE(hUp);
+    TreeCtrl().Expand(hUp, TVE_EXPAND);
+    HTREEITEM hMid = TreeChildNamed(hUp, L"mid");
+    ASSERT_TRUE(hMid);
+    TreeCtrl().Expand(hMid, TVE_EXPAND);
+    TreeCtrl().SelectItem(TreeChildNamed(hMid, L"low"));
+    ASSERT_TRUE(PumpUntil([&] { return Title().CompareNoCase(kUp + L"\\mid\\low") == 0; }, 3000)) << Title().ToUtf8();
+
+    struct Step {
+        CString from, to, shown;
+    } steps[] = {
+        {kUp, L"E:\\up2", L"E:\\up2\\mid\\low"},                        // two levels above
+        {L"E:\\up2\\mid\\low", L"E:\\up2\\mid\\low2", L"E:\\up2\\mid\\low2"},  // the shown folder itself
+    };
+    for (const Step& st : steps) {
+        ASSERT_TRUE(::MoveFileW(st.from, st.to));
+        Notify(SHCNE_RENAMEFOLDER, st.from, st.to);
+        EXPECT_TRUE(Title().CompareNoCase(st.shown) == 0) << Title().ToUtf8();
+        EXPECT_TRUE(List()->m_strFolder.CompareNoCase(st.shown) == 0) << List()->m_strFolder.ToUtf8();
+        EXPECT_TRUE(Tree()->m_strCurrentPath.CompareNoCase(st.shown) == 0) << Tree()->m_strCurrentPath.ToUtf8();
+        // The listed file's record names it where it now is.
+        CListCtrl& list = List()->GetListCtrl();
+        ASSERT_EQ(list.GetItemCount(), 1) << st.shown.ToUtf8();
+        EXPECT_TRUE(List()->GetItemRecord(0)->GetPath().CompareNoCase(st.shown + L"\\in.txt") == 0)
+            << List()->GetItemRecord(0)->GetPath().ToUtf8();
+    }
+    TreeCtrl().SelectItem(Item(L"sh"));
+    ASSERT_TRUE(PumpUntil([] { return Title().CompareNoCase(kSh) == 0; }, 3000)) << Title().ToUtf8();
+    DeleteFolderTree(L"E:\\up2");
+    Notify(SHCNE_RMDIR, L"E:\\up2");
 }
 
 // The tree's children of E:\sh, the hints and the list are as before.

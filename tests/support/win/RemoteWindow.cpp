@@ -121,6 +121,17 @@ CString RemoteListItemText(HWND hList, int nItem, int nSubItem) {
     return rb.ReadText(kTextOffset, kTextChars);
 }
 
+RECT RemoteListItemRect(HWND hList, int nItem, int nPart) {
+    RECT rc = {};
+    RemoteBuffer rb(hList, sizeof rc);
+    if (!rb.Ok()) return rc;
+    rc.left = nPart;
+    rb.Write(0, &rc, sizeof rc);
+    if (!::SendMessageW(hList, LVM_GETITEMRECT, (WPARAM)nItem, (LPARAM)rb.At(0))) return RECT{};
+    rb.Read(0, &rc, sizeof rc);
+    return rc;
+}
+
 CString RemoteStatusText(HWND hStatus, int nPart) {
     RemoteBuffer rb(hStatus, kTextChars * sizeof(WCHAR));
     if (!rb.Ok()) return CString();

@@ -18,3 +18,6 @@ HWND FindDescendant(HWND hParent, LPCWSTR cls);
 CString RemoteTreeItemText(HWND hTree, HTREEITEM hItem);
 CString RemoteListItemText(HWND hList, int nItem, int nSubItem);
 CString RemoteStatusText(HWND hStatus, int nPart);
+// The item's rectangle of that part (LVIR_BOUNDS, LVIR_LABEL, ...), in the
+// list's client coordinates; empty when the list has no such item.
+RECT RemoteListItemRect(HWND hList, int nItem, int nPart);

@@ -1,0 +1,210 @@
+// The main frame's real close when it is asked for inside a nested loop of
+// the program (the list's context menu, a box raised by a drop): it waits
+// until the loop has returned to its caller and is carried out then; and the
+// removal of the program's drive's medium, which closes it like the drive's
+// removal. Each test ends the frame; the next one opens it again.
+#include "app/AppMessages.h"
+#include "app/KIVApp.h"
+#include "app/MainFrame.h"
+#include "app/ResourceIds.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/MainWindow.h"
+#include "tests/support/win/Watchdog.h"
+#include "views/DocHints.h"
+#include "views/DragDrop.h"
+#include "views/DriveView.h"
+#include "views/FileView.h"
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <atomic>
+#include <thread>
+
+namespace {
+class TestApp : public CKIVApp {
+public:
+    using CKIVApp::MainRun;
+};
+TestApp theApp;
+
+const CString kFolder = L"E:\\fclose";
+
+CMainFrame* Frame() { return static_cast<CMainFrame*>(theApp.m_pMainWnd); }
+CDriveView* Tree() { return static_cast<CDriveView*>(Frame()->m_wndSplitter.GetPane(0, 0)); }
+CFileView* List() { return static_cast<CFileView*>(Frame()->m_wndSplitter.GetPane(0, 1)); }
+
+// A dropped-file block of the paths, as the shell makes it.
+HGLOBAL DropBlock(const std::vector<CString>& paths) {
+    std::vector<BYTE> bytes = BuildDropFilesBlock(paths);
+    HGLOBAL h = ::GlobalAlloc(GHND, bytes.size());
+    memcpy(::GlobalLock(h), bytes.data(), bytes.size());
+    ::GlobalUnlock(h);
+    return h;
+}
+
+// After the close: the window and the application's main window are gone
+// and the quit message was posted.
+void ExpectClosed(HWND hFrame) {
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(hFrame); }, 10000));
+    EXPECT_TRUE(theApp.m_pMainWnd == nullptr);
+    MSG m;
+    EXPECT_TRUE(::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+class FrameCloseTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ::CreateDirectoryW(kFolder, nullptr);
+        WriteAll(kFolder + L"\\a.txt", "a");
+        WriteAll(L"E:\\fclose-root.txt", "r");
+    }
+    static void TearDownTestSuite() {
+        ::DeleteFileW(kFolder + L"\\a.txt");
+        ::RemoveDirectoryW(kFolder);
+        ::DeleteFileW(L"E:\\fclose-root.txt");
+    }
+    void SetUp() override {
+        static bool s_opened = false;
+        if (!s_opened) {
+            s_opened = true;
+            ASSERT_NO_FATAL_FAILURE(OpenMainWindow(theApp, L"E:", [] { return theApp.MainRun(); }));
+        } else {
+            CCommandLineInfo ci;
+            ASSERT_TRUE(theApp.ProcessShellCommand(ci));
+            ASSERT_TRUE(theApp.m_pMainWnd != nullptr);
+            Frame()->ShowWindow(SW_SHOW);
+        }
+        CString path = kFolder;
+        Frame()->GetActiveDocument()->UpdateAllViews(nullptr, HINT_SHOW_FOLDER, &path);
+        ASSERT_GT(List()->GetListCtrl().GetItemCount(), 0);
+    }
+    void TearDown() override {
+        if (theApp.m_pMainWnd) Frame()->SendMessage(WM_CLOSE, 1, 1);
+        MSG m;
+        ::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+};
+}  // namespace
+
+TEST_F(FrameCloseTest, AnExitInsideTheListsMenuIsCarriedOutWhenTheMenuHasReturned) {
+    Watchdog dog(60000, "exit inside the menu");
+    HWND hFrame = Frame()->m_hWnd, hList = List()->m_hWnd;
+    RECT rc = {};
+    rc.left = LVIR_LABEL;
+    ASSERT_TRUE(::SendMessageW(hList, LVM_GETITEMRECT, 0, (LPARAM)&rc));
+    POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+
+    // Another program asks for the exit while the menu is open (as the tree
+    // does when the drive goes); then the user presses Esc.
+    std::atomic<bool> menuSeen{false}, aliveInMenu{false};
+    std::thread other([&] {
+        HWND hMenu = nullptr;
+        for (int i = 0; i < 500 && !hMenu; ++i) {
+            HWND h = ::FindWindowW(L"#32768", nullptr);
+            if (h && ::IsWindowVisible(h)) hMenu = h;
+            else ::Sleep(10);
+        }
+        if (!hMenu) return;
+        menuSeen = true;
+        ::PostMessageW(hFrame, WM_CLOSE, 1, 1);
+        ::Sleep(700);
+        aliveInMenu = ::IsWindow(hFrame) && ::IsWindow(hList) && ::IsWindowVisible(hMenu);
+        ::PostMessageW(hMenu, WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(hList, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ::PostMessageW(hList, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(pt.x, pt.y));
+    ::PostMessageW(hList, WM_RBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+    PumpUntil([&] { return !::IsWindow(hFrame); }, 15000);
+    other.join();
+    EXPECT_TRUE(menuSeen);
+    EXPECT_TRUE(aliveInMenu) << "the windows went while the menu was open";
+    ExpectClosed(hFrame);
+}
+
+TEST_F(FrameCloseTest, AnExitInsideADropsBoxIsCarriedOutWhenTheBoxHasReturned) {
+    Watchdog dog(60000, "exit inside the box");
+    HWND hFrame = Frame()->m_hWnd;
+    std::atomic<bool> boxSeen{false}, aliveInBox{false};
+    // The box answers only once the exit request had time to arrive in
+    // its loop.
+    DialogAnswerer answerer;
+    answerer.OnDialog(nullptr, nullptr, [&](HWND, const DialogInfo&) {
+        boxSeen = true;
+        ::Sleep(700);
+        aliveInBox = ::IsWindow(hFrame) != FALSE;
+        return IDOK;
+    });
+
+    // A file of the shown folder dropped onto the list refuses the drop with
+    // a box. OLE calls the target from outside every window procedure; it
+    // holds the target, as OLE does, past the frame.
+    CString src = kFolder + L"\\a.txt";
+    COleDataSourceEx* pData = new COleDataSourceEx;
+    FORMATETC fe = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    pData->CacheGlobalData(CF_HDROP, DropBlock({src}), &fe);
+    IDropTarget* target = List()->m_pDropTarget;
+    ASSERT_TRUE(target);
+    target->AddRef();
+    RECT rc;
+    ::GetWindowRect(List()->m_hWnd, &rc);
+    POINTL pt = {rc.left + 20, rc.top + 20};
+    DWORD effect = DROPEFFECT_COPY;
+    ASSERT_EQ(target->DragEnter(pData, 0, pt, &effect), S_OK);
+    ASSERT_EQ(effect, (DWORD)DROPEFFECT_COPY);
+    effect = DROPEFFECT_COPY;
+    ::PostMessageW(hFrame, WM_CLOSE, 1, 1);
+    target->Drop(pData, 0, pt, &effect);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_TRUE(aliveInBox) << "the windows went while the box was open";
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_NONE);
+    ExpectClosed(hFrame);
+
+    // The view is gone; the target OLE still holds answers, refusing.
+    effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->DragEnter(pData, 0, pt, &effect), S_OK);
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_NONE);
+    EXPECT_EQ(target->DragLeave(), S_OK);
+    EXPECT_EQ(target->Release(), 0u);
+    pData->InternalRelease();
+    EXPECT_TRUE(::PathFileExistsW(src));
+}
+
+TEST_F(FrameCloseTest, TheTrayExitInsideTheDropWindowsBoxWaitsForTheBox) {
+    Watchdog dog(60000, "tray exit inside the drop window's box");
+    HWND hFrame = Frame()->m_hWnd;
+    SPLASHDLG* pDropWnd = Frame()->m_pDropWnd;
+    ASSERT_TRUE(pDropWnd && pDropWnd->m_hWnd);
+    ASSERT_TRUE(pDropWnd->GetDefaultDirectory().IsEmpty());
+    std::atomic<bool> boxSeen{false}, aliveInBox{false};
+    DialogAnswerer answerer;
+    answerer.OnDialog(nullptr, nullptr, [&](HWND, const DialogInfo&) {
+        boxSeen = true;
+        // Exit, as the tray menu opened on the drop window sends it.
+        ::PostMessageW(hFrame, WM_COMMAND, ID_APP_EXIT_KIV, 0);
+        ::Sleep(700);
+        aliveInBox = ::IsWindow(hFrame) != FALSE;
+        return IDOK;
+    });
+    // A file of the drive's root dropped on the window whose target is that
+    // root: "same names", in a box.
+    pDropWnd->SendMessage(WM_DROPFILES, (WPARAM)DropBlock({L"E:\\fclose-root.txt"}), 0);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_TRUE(aliveInBox) << "the windows went while the box was open";
+    ExpectClosed(hFrame);
+    EXPECT_TRUE(::PathFileExistsW(L"E:\\fclose-root.txt"));
+    EXPECT_FALSE(::PathFileExistsW(L"E:\\fclose-root.txt.kvf"));
+}
+
+TEST_F(FrameCloseTest, TheProgramsMediumRemovedClosesItAsTheDrivesRemovalDoes) {
+    HWND hFrame = Frame()->m_hWnd;
+    // Another drive's medium: nothing changes.
+    ::SHChangeNotify(SHCNE_MEDIAREMOVED, SHCNF_PATHW | SHCNF_FLUSH, L"C:\\", nullptr);
+    PumpFor(300);
+    ASSERT_TRUE(::IsWindow(hFrame));
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+
+    // A card taken out of a reader that keeps the letter E:.
+    ::SHChangeNotify(SHCNE_MEDIAREMOVED, SHCNF_PATHW | SHCNF_FLUSH, L"E:\\", nullptr);
+    ExpectClosed(hFrame);
+}
