@@ -21,7 +21,7 @@ const ULONGLONG kMaxTotalUnits = 0x7FFFFFF0;
 }  // namespace
 
 CKIVShlExt::CKIVShlExt()
-    : m_cRef(1), m_hMenuBitmap(nullptr), m_pEntries(nullptr), m_nPaths(0),
+    : m_cRef(1), m_hMenuBitmap(nullptr), m_selection(), m_nPaths(0),
       m_nTotalUnits(0), m_nSelKind(SELECTION_MIXED)
 {
     m_szProgram[0] = 0;
@@ -105,8 +105,8 @@ STDMETHODIMP CKIVShlExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY
     }
 
     // The shell calls this on every right-click, before its menu shows: the
-    // block is read front to back, once to size and check the selection and
-    // once to copy it into one allocation of exactly that size.
+    // block is read front to back once, to check and size the selection,
+    // and kept; the list is copied out of it only for a chosen entry.
     const SIZE_T cb = GlobalSize(stg.hGlobal);
     HRESULT hr = S_OK;
     UINT count = 0;
@@ -131,36 +131,12 @@ STDMETHODIMP CKIVShlExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY
     }
     if (SUCCEEDED(hr) && count == 0) hr = E_INVALIDARG;
 
-    WORD* entries = nullptr;
-    if (SUCCEEDED(hr)) {
-        entries = new (std::nothrow) WORD[static_cast<size_t>(total)];
-        if (entries == nullptr) hr = E_OUTOFMEMORY;
-    }
-    if (SUCCEEDED(hr)) {
-        // The same names again; a block that changed meanwhile (its memory
-        // may be shared with the data object) is refused, not overrun.
-        CDropFileList copying(block, cb);
-        WORD* out = entries;
-        const WORD* const end = entries + total;
-        for (UINT i = 0; i < count && SUCCEEDED(hr); ++i) {
-            if (copying.Next(path, SHELL_PATH_MAX + 1, &length) != CDropFileList::DROP_NAME ||
-                static_cast<size_t>(end - out) < length + 2)
-                hr = E_INVALIDARG;
-            else
-                out += BuildPathEntry(out, path);
-        }
-        if (SUCCEEDED(hr) && out != end) hr = E_INVALIDARG;
-        if (FAILED(hr)) {
-            delete[] entries;
-            entries = nullptr;
-        }
-    }
-
     GlobalUnlock(stg.hGlobal);
-    ReleaseStgMedium(&stg);
-
-    if (FAILED(hr)) return hr;
-    m_pEntries = entries;
+    if (FAILED(hr)) {
+        ReleaseStgMedium(&stg);
+        return hr;
+    }
+    m_selection = stg;
     m_nPaths = count;
     m_nTotalUnits = static_cast<UINT>(total);
     m_nSelKind = kind;

@@ -55,8 +55,9 @@ private:
     CKIVShlExt();
     ~CKIVShlExt();
 
-    // Writes the list to the clipboard; a failure leaves the previous
-    // clipboard content or an empty clipboard, never a partial list.
+    // Writes the list, built from the held block (checked once more), to
+    // the clipboard; a failure leaves the previous clipboard content or an
+    // empty clipboard, never a partial list.
     HRESULT PutPathsOnClipboard();
     // Sets m_szProgram from HKCR "KVFile\shell\open\command".
     HRESULT ReadOpenCommand();
@@ -65,11 +66,13 @@ private:
 
     volatile LONG m_cRef;
     HBITMAP m_hMenuBitmap;
-    // The selected paths' entries one after another, in the shell's order,
-    // each as long as its path: the clipboard list's body as it stands.
-    WORD* m_pEntries;
+    // The selection's dropped-file block as the data object handed it out,
+    // checked and held until an entry is chosen (TYMED_NULL without one):
+    // the shell asks on every right-click, so nothing is copied for a menu
+    // that is never used.
+    STGMEDIUM m_selection;
     UINT m_nPaths;
-    UINT m_nTotalUnits;  // the entries' units: sum of (length + 2)
+    UINT m_nTotalUnits;  // the clipboard list's entries: sum of (length + 2)
     WCHAR m_szProgram[MAX_PATH + 1];
     SelectionKind m_nSelKind;
 };

@@ -1,7 +1,8 @@
-// CKIVShlExt's hand-over to the program: the path entries, the clipboard
-// list "KIV_MUTLIFILES_FORMAT" and the program's path from the KVF open
-// command.
+// CKIVShlExt's hand-over to the program: the path entries built from the
+// held selection, the clipboard list "KIV_MUTLIFILES_FORMAT" and the
+// program's path from the KVF open command.
 #include "shellext/KIVShlExt.h"
+#include "shellext/DropFileList.h"
 #include <cstring>
 
 namespace {
@@ -48,8 +49,8 @@ UINT CKIVShlExt::BuildPathEntry(WORD* entry, const WCHAR* path)
 
 void CKIVShlExt::FreePathEntries()
 {
-    delete[] m_pEntries;
-    m_pEntries = nullptr;
+    if (m_selection.tymed != TYMED_NULL) ReleaseStgMedium(&m_selection);
+    m_selection = STGMEDIUM();
     m_nPaths = 0;
     m_nTotalUnits = 0;
 }
@@ -58,12 +59,10 @@ HRESULT CKIVShlExt::PutPathsOnClipboard()
 {
     // No selection (none given, or already handed over): an empty list
     // would only make the program start for nothing.
-    if (m_pEntries == nullptr || m_nPaths == 0) return E_UNEXPECTED;
+    if (m_selection.tymed != TYMED_HGLOBAL || m_nPaths == 0) return E_UNEXPECTED;
 
     UINT format = RegisterClipboardFormatW(kListFormat);
     if (format == 0) return LastErrorResult();
-    if (!OpenClipboard(nullptr)) return LastErrorResult();
-    EmptyClipboard();
 
     // Two units beyond the list stay zero: the block is handed to other
     // programs and must carry nothing of this process's heap.
@@ -72,7 +71,6 @@ HRESULT CKIVShlExt::PutPathsOnClipboard()
     WORD* p = hMem != nullptr ? static_cast<WORD*>(GlobalLock(hMem)) : nullptr;
     if (p == nullptr) {
         if (hMem != nullptr) GlobalFree(hMem);
-        CloseClipboard();
         return E_OUTOFMEMORY;
     }
 
@@ -85,11 +83,41 @@ HRESULT CKIVShlExt::PutPathsOnClipboard()
     p[3] = static_cast<WORD>(inUse >> 24);
     p[4] = static_cast<WORD>(m_nPaths & 0xFF);
     p[5] = static_cast<WORD>(m_nPaths >> 8);
-    memcpy(p + 6, m_pEntries, m_nTotalUnits * sizeof(WORD));
-    p[6 + m_nTotalUnits] = 0;
-    GlobalUnlock(hMem);
 
+    // The same names as at Initialize; a held block that changed since
+    // (its memory may be the data object's) is refused, not overrun.
     HRESULT hr = S_OK;
+    const BYTE* block = static_cast<const BYTE*>(GlobalLock(m_selection.hGlobal));
+    if (block == nullptr) {
+        hr = E_UNEXPECTED;
+    } else {
+        CDropFileList copying(block, GlobalSize(m_selection.hGlobal));
+        WORD* out = p + 6;
+        const WORD* const end = out + m_nTotalUnits;
+        WCHAR path[SHELL_PATH_MAX + 1];
+        UINT length = 0;
+        for (UINT i = 0; i < m_nPaths && SUCCEEDED(hr); ++i) {
+            if (copying.Next(path, SHELL_PATH_MAX + 1, &length) != CDropFileList::DROP_NAME ||
+                static_cast<size_t>(end - out) < length + 2)
+                hr = E_UNEXPECTED;
+            else
+                out += BuildPathEntry(out, path);
+        }
+        if (SUCCEEDED(hr) && out != end) hr = E_UNEXPECTED;
+        GlobalUnlock(m_selection.hGlobal);
+    }
+    GlobalUnlock(hMem);
+    if (FAILED(hr)) {
+        GlobalFree(hMem);
+        return hr;
+    }
+
+    if (!OpenClipboard(nullptr)) {
+        hr = LastErrorResult();
+        GlobalFree(hMem);
+        return hr;
+    }
+    EmptyClipboard();
     if (SetClipboardData(format, hMem) == nullptr) {
         // The clipboard did not take the block: it is still ours to free.
         hr = LastErrorResult();
