@@ -79,6 +79,18 @@ protected:
         WriteAll(L"E:\\readme.txt", "hello");
     }
     void TearDown() override { WatchProcess(0); }
+
+    // Starts E:\KIV.exe as the user does, logs in with the password through
+    // the answerer, and gives the installed copy's main window (null when
+    // none came).
+    HWND StartLoggedIn(DialogAnswerer& answerer, LPCWSTR pszPassword) {
+        LoginWith(answerer, pszPassword);
+        DWORD pid = 0;
+        HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+        WatchProcess(pid);
+        EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+        return WaitForMainWindow(kStartMs);
+    }
 };
 }  // namespace
 
@@ -176,12 +188,7 @@ TEST_F(ExplorerProcessTest, MessagesPostedByAnotherProgramWithAddressesChangeNot
     Watchdog dog(240000, "foreign messages");
     SetPassword(L"abc123");
     DialogAnswerer answerer;
-    LoginWith(answerer, L"abc123");
-    DWORD pid = 0;
-    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
-    WatchProcess(pid);
-    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
-    HWND hFrame = WaitForMainWindow(kStartMs);
+    HWND hFrame = StartLoggedIn(answerer, L"abc123");
     ASSERT_TRUE(hFrame);
     DWORD framePid = 0;
     ::GetWindowThreadProcessId(hFrame, &framePid);
@@ -233,12 +240,7 @@ TEST_F(ExplorerProcessTest, WithTheTemporaryFolderAtTheDriveRootExitKeepsThePass
         }
     } environment;
     DialogAnswerer answerer;
-    LoginWith(answerer, L"abc123");
-    DWORD pid = 0;
-    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
-    WatchProcess(pid);
-    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
-    HWND hFrame = WaitForMainWindow(kStartMs);
+    HWND hFrame = StartLoggedIn(answerer, L"abc123");
     ASSERT_TRUE(hFrame);
     EXPECT_EQ(ExitMainWindow(hFrame), 0);
     EXPECT_TRUE(ReadAll(L"E:\\KIV\\KIV.pwd") == history);
@@ -284,12 +286,7 @@ TEST_F(ExplorerProcessTest, AnExitRequestWhileTheListsMenuIsOpenEndsTheProgramCl
     Watchdog dog(240000, "exit request in the menu");
     SetPassword(L"abc123");
     DialogAnswerer answerer;
-    LoginWith(answerer, L"abc123");
-    DWORD pid = 0;
-    HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
-    WatchProcess(pid);
-    EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
-    HWND hFrame = WaitForMainWindow(kStartMs);
+    HWND hFrame = StartLoggedIn(answerer, L"abc123");
     ASSERT_TRUE(hFrame);
     DWORD framePid = 0;
     ::GetWindowThreadProcessId(hFrame, &framePid);
