@@ -2,12 +2,13 @@
 // the program (the list's context menu, a box raised by a drop): it waits
 // until the loop has returned to its caller and is carried out then; and the
 // removal of the program's drive's medium, which closes it like the drive's
-// removal. Each test ends the frame; the next one opens it again.
+// removal, reported by the shell or by the system's device message. Each test ends the frame; the next one opens it again.
 #include "app/AppMessages.h"
 #include "app/KIVApp.h"
 #include "app/MainFrame.h"
 #include "app/ResourceIds.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win/CardReader.h"
 #include "tests/support/win/DialogAnswerer.h"
 #include "tests/support/win/MainWindow.h"
 #include "tests/support/win/Watchdog.h"
@@ -16,6 +17,7 @@
 #include "views/DriveView.h"
 #include "views/FileView.h"
 #include <gtest/gtest.h>
+#include <dbt.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <atomic>
@@ -206,5 +208,41 @@ TEST_F(FrameCloseTest, TheProgramsMediumRemovedClosesItAsTheDrivesRemovalDoes) {
 
     // A card taken out of a reader that keeps the letter E:.
     ::SHChangeNotify(SHCNE_MEDIAREMOVED, SHCNF_PATHW | SHCNF_FLUSH, L"E:\\", nullptr);
+    ExpectClosed(hFrame);
+}
+
+TEST_F(FrameCloseTest, TheProgramsCardTakenOutClosesItOnTheDeviceMessage) {
+    CString card = CardReaderRoot();
+    if (card.IsEmpty()) GTEST_SKIP() << "KIV_CARD_DRIVE is not set";
+    // The program as run from the card in the reader.
+    Frame()->SendMessage(WM_CLOSE, 1, 1);
+    MSG m;
+    ::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    struct DriveBack {
+        ~DriveBack() { theApp.m_strDrivePath = L"E:"; }
+    } back;
+    theApp.m_strDrivePath = card.Left(2);
+    CCommandLineInfo ci;
+    ASSERT_TRUE(theApp.ProcessShellCommand(ci));
+    ASSERT_TRUE(theApp.m_pMainWnd != nullptr);
+    HWND hFrame = Frame()->m_hWnd;
+    ASSERT_EQ(Tree()->m_nRootCount, 1);
+
+    // The reader's removal of its medium, as the system sends it.
+    DEV_BROADCAST_VOLUME vol = {};
+    vol.dbcv_size = sizeof vol;
+    vol.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    vol.dbcv_unitmask = 1u << (card[0] - L'A');
+    vol.dbcv_flags = DBTF_MEDIA;
+    // Anyone can send it: with the card still in, nothing changes.
+    Frame()->SendMessage(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, (LPARAM)&vol);
+    PumpFor(300);
+    ASSERT_TRUE(::IsWindow(hFrame));
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+
+    // The card taken out: the letter stays, its root is gone.
+    CCardTakenOut out;
+    ASSERT_TRUE(out.IsOut());
+    Frame()->SendMessage(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, (LPARAM)&vol);
     ExpectClosed(hFrame);
 }
