@@ -2,7 +2,8 @@
 # Source this file: kiv_wine_up ROOT makes a fresh Wine prefix under ROOT
 # with a removable drive E: (ROOT/drive-e), a small full-able drive F:
 # when tmpfs can be mounted, a write-protected removable drive G: (filled
-# through the fixed drive H:) when bind mounts are allowed, a virtual
+# through the fixed drive H:) when bind mounts are allowed, a card reader
+# I: whose card a test can take out (its folder moved away), a virtual
 # desktop on its own Xvfb display, and a persistent wineserver;
 # kiv_wine_down stops them again.
 
@@ -88,6 +89,14 @@ kiv_wine_up() {
       umount "$root/drive-g" 2>/dev/null || true
     fi
   fi
+
+  # A card reader I:: the letter stays, its medium is the folder "card",
+  # which a test moves away through Z: (KIV_CARD_SLOT) to take the card out.
+  rm -rf "$root/drive-i"
+  mkdir -p "$root/drive-i/card"
+  ln -sfn "$root/drive-i/card" "$WINEPREFIX/dosdevices/i:"
+  kiv_wine_reg 'HKLM\Software\Wine\Drives' /v i: /t REG_SZ /d floppy
+  export KIV_CARD_DRIVE=I: KIV_CARD_SLOT="Z:${root//\//\\}\\drive-i"
 
   # Wine reads the drive types when its server starts: restart it, persistent.
   /usr/lib/wine/wineserver -w

@@ -313,6 +313,9 @@ void CDriveView::OnUpdate(CView*, LPARAM lHint, void* pHint) {
     case HINT_GO_UP:
         OnBackToParent();
         break;
+    case HINT_VOLUME_REMOVED:
+        if (pHint) OnVolumeRemoved(*(const CString*)pHint);
+        break;
     default:
         break;
     }
@@ -338,6 +341,18 @@ CString PathOfIdList(LPCITEMIDLIST pidl) { return pidl ? ItemIdListToPath(pidl) 
 BOOL SameDriveLetter(const CString& a, const CString& b) {
     if (a.IsEmpty() || b.IsEmpty()) return FALSE;
     return ::towupper(a[0]) == ::towupper(b[0]);
+}
+
+// TRUE when the drive's root cannot be reached for want of a medium (a card
+// reader keeps its letter) or of the drive; any other failure, such as a
+// refused access, keeps the drive. No system box asks for the medium.
+BOOL DriveHasNoMedium(const CString& strRoot) {
+    UINT nOldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    DWORD attr = ::GetFileAttributesW(strRoot);
+    DWORD err = attr == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_SUCCESS;
+    ::SetErrorMode(nOldMode);
+    return err == ERROR_NOT_READY || err == ERROR_PATH_NOT_FOUND || err == ERROR_FILE_NOT_FOUND ||
+           err == ERROR_INVALID_DRIVE || err == ERROR_DEV_NOT_EXIST;
 }
 }  // namespace
 
@@ -539,9 +554,13 @@ void CDriveView::HandleShellChange(LPCITEMIDLIST pidl1, LPCITEMIDLIST pidl2, LON
 LRESULT CDriveView::OnDriveRemoved(WPARAM wParam, LPARAM) {
     // Only the frame's relay of an event it is reading names lists to read.
     if (!CShellChangeEvent::IsBeingRead(wParam)) return 0;
-    CTreeCtrl& tree = GetTreeCtrl();
     auto* pidls = (LPCITEMIDLIST*)wParam;
-    CString removed = pidls ? PathOfIdList(pidls[0]) : CString();
+    RemoveDriveRoot(pidls ? PathOfIdList(pidls[0]) : CString());
+    return 0;
+}
+
+void CDriveView::RemoveDriveRoot(const CString& removed) {
+    CTreeCtrl& tree = GetTreeCtrl();
     HTREEITEM hSelected = tree.GetSelectedItem();
     CFileItem* pSelected = GetItemRecord(hSelected);
     CString current = pSelected ? pSelected->GetPath() : CString();
@@ -552,15 +571,25 @@ LRESULT CDriveView::OnDriveRemoved(WPARAM wParam, LPARAM) {
         DeleteChildFolder(hRoot);
         if (SameDriveLetter(current, removed) && !tree.GetRootItem()) {
             m_strCurrentPath.Empty();
-            Broadcast(HINT_DRIVE_REMOVED, &removed);
+            CString gone = removed;
+            Broadcast(HINT_DRIVE_REMOVED, &gone);
         }
         --m_nRootCount;
         break;
     }
-    // Posted: the tree's own message must end before the windows go.
+    // Posted: the message that told of the removal must end before the
+    // windows go.
     if (m_nRootCount == 0)
         if (CWnd* pMain = AfxGetMainWnd()) pMain->PostMessage(WM_CLOSE, 1, 1);
-    return 0;
+}
+
+void CDriveView::OnVolumeRemoved(const CString& root) {
+    CTreeCtrl& tree = GetTreeCtrl();
+    HTREEITEM hRoot = tree.GetRootItem();
+    while (hRoot && !SameDriveLetter(tree.GetItemText(hRoot), root)) hRoot = tree.GetNextSiblingItem(hRoot);
+    // Anyone can send the device message: a drive of the tree goes only
+    // when it really has no medium now.
+    if (hRoot && DriveHasNoMedium(tree.GetItemText(hRoot))) RemoveDriveRoot(root);
 }
 
 LRESULT CDriveView::OnDriveAdded(WPARAM, LPARAM) { return 0; }

@@ -62,6 +62,12 @@ protected:
     // when it is the pair of the event the frame is reading now.
     LRESULT OnDriveRemoved(WPARAM wParam, LPARAM lParam);
     LRESULT OnDriveAdded(WPARAM wParam, LPARAM lParam);
+    // The drive of the root given went: its root goes, the list hears of it
+    // when it showed that drive, and with no root left the program closes.
+    void RemoveDriveRoot(const CString& strRemoved);
+    // The system's device message told of a volume's removal (a card taken
+    // out, or the drive): the drive's root goes when it really has no medium.
+    void OnVolumeRemoved(const CString& strRoot);
     // From the file list through the frame: wParam the folder's new name,
     // lParam its old name, or 0 for a new folder; read only when the list
     // is handing them over (SubFolderNotice).

@@ -1,13 +1,15 @@
 // The main frame's real close when it is asked for inside a nested loop of
-// the program (the list's context menu, a box raised by a drop): it waits
+// the program (the list's context menu, a box raised by a drop, by a refused
+// rename or by a drag out): it waits
 // until the loop has returned to its caller and is carried out then; and the
 // removal of the program's drive's medium, which closes it like the drive's
-// removal. Each test ends the frame; the next one opens it again.
+// removal, reported by the shell or by the system's device message. Each test ends the frame; the next one opens it again.
 #include "app/AppMessages.h"
 #include "app/KIVApp.h"
 #include "app/MainFrame.h"
 #include "app/ResourceIds.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win/CardReader.h"
 #include "tests/support/win/DialogAnswerer.h"
 #include "tests/support/win/MainWindow.h"
 #include "tests/support/win/Watchdog.h"
@@ -16,6 +18,7 @@
 #include "views/DriveView.h"
 #include "views/FileView.h"
 #include <gtest/gtest.h>
+#include <dbt.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <atomic>
@@ -196,6 +199,73 @@ TEST_F(FrameCloseTest, TheTrayExitInsideTheDropWindowsBoxWaitsForTheBox) {
     EXPECT_FALSE(::PathFileExistsW(L"E:\\fclose-root.txt.kvf"));
 }
 
+TEST_F(FrameCloseTest, AnExitInsideTheRefusedRenamesBoxIsCarriedOutWhenTheBoxHasReturned) {
+    Watchdog dog(60000, "exit inside the refused rename's box");
+    HWND hFrame = Frame()->m_hWnd, hList = List()->m_hWnd;
+    std::atomic<bool> boxSeen{false}, aliveInBox{false};
+    DialogAnswerer answerer;
+    answerer.OnDialog(nullptr, nullptr, [&](HWND, const DialogInfo&) {
+        boxSeen = true;
+        ::PostMessageW(hFrame, WM_CLOSE, 1, 1);
+        ::Sleep(700);
+        aliveInBox = ::IsWindow(hFrame) && ::IsWindow(hList);
+        return IDOK;
+    });
+    // A name with a character no file name takes, typed and entered: the
+    // end of the label edit refuses it in a box.
+    List()->SetFocus();
+    List()->GetListCtrl().EditLabel(0);
+    HWND hEdit = (HWND)::SendMessageW(hList, LVM_GETEDITCONTROL, 0, 0);
+    ASSERT_TRUE(hEdit);
+    ::SendMessageW(hEdit, EM_SETSEL, 0, -1);
+    ::SendMessageW(hEdit, EM_REPLACESEL, TRUE, (LPARAM)L"a?b.txt");
+    ::PostMessageW(hEdit, WM_KEYDOWN, VK_RETURN, 1);
+    ::PostMessageW(hEdit, WM_KEYUP, VK_RETURN, 0xC0000001);
+    PumpUntil([&] { return !::IsWindow(hFrame); }, 15000);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_TRUE(aliveInBox) << "the windows went while the box was open";
+    ExpectClosed(hFrame);
+    EXPECT_TRUE(::PathFileExistsW(kFolder + L"\\a.txt"));
+}
+
+TEST_F(FrameCloseTest, AnExitInsideTheDragSourcesBoxIsCarriedOutWhenTheDragHasReturned) {
+    Watchdog dog(60000, "exit inside the drag source's box");
+    HWND hFrame = Frame()->m_hWnd, hList = List()->m_hWnd;
+    CString bad = kFolder + L"\\bad.txt.kvf";
+    WriteAll(bad, "not an archive");
+    TempDir dragFolder;
+    std::atomic<bool> boxSeen{false}, aliveInBox{false};
+    DialogAnswerer answerer;
+    answerer.OnDialog(nullptr, nullptr, [&](HWND, const DialogInfo&) {
+        boxSeen = true;
+        ::PostMessageW(hFrame, WM_CLOSE, 1, 1);
+        ::Sleep(700);
+        aliveInBox = ::IsWindow(hFrame) != FALSE;
+        return IDOK;
+    });
+    // Dropped outside: the source decompresses into the drag folder in a
+    // modal batch, whose box says the archive cannot be read.
+    CKivDropSource source;
+    source.AddSourceMap(bad, dragFolder.File(L"bad.txt"));
+    source.GiveFeedback(DROPEFFECT_COPY);
+    BOOL aliveInDrag = FALSE;
+    {
+        // The list's begin-drag handler, in which the drag loop runs.
+        CHandlerScope dragStarter;
+        EXPECT_EQ(source.QueryContinueDrag(FALSE, 0), DRAGDROP_S_DROP);
+        // The drop is then delivered to the other program; the call
+        // dispatches this thread's messages while it waits.
+        PumpFor(300);
+        aliveInDrag = ::IsWindow(hFrame) && ::IsWindow(hList);
+    }
+    EXPECT_TRUE(boxSeen);
+    EXPECT_TRUE(aliveInBox) << "the windows went while the box was open";
+    EXPECT_TRUE(aliveInDrag) << "the windows went while the drag ran";
+    ExpectClosed(hFrame);
+    EXPECT_TRUE(::PathFileExistsW(bad));
+    ::DeleteFileW(bad);
+}
+
 TEST_F(FrameCloseTest, TheProgramsMediumRemovedClosesItAsTheDrivesRemovalDoes) {
     HWND hFrame = Frame()->m_hWnd;
     // Another drive's medium: nothing changes.
@@ -206,5 +276,41 @@ TEST_F(FrameCloseTest, TheProgramsMediumRemovedClosesItAsTheDrivesRemovalDoes) {
 
     // A card taken out of a reader that keeps the letter E:.
     ::SHChangeNotify(SHCNE_MEDIAREMOVED, SHCNF_PATHW | SHCNF_FLUSH, L"E:\\", nullptr);
+    ExpectClosed(hFrame);
+}
+
+TEST_F(FrameCloseTest, TheProgramsCardTakenOutClosesItOnTheDeviceMessage) {
+    CString card = CardReaderRoot();
+    if (card.IsEmpty()) GTEST_SKIP() << "KIV_CARD_DRIVE is not set";
+    // The program as run from the card in the reader.
+    Frame()->SendMessage(WM_CLOSE, 1, 1);
+    MSG m;
+    ::PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    struct DriveBack {
+        ~DriveBack() { theApp.m_strDrivePath = L"E:"; }
+    } back;
+    theApp.m_strDrivePath = card.Left(2);
+    CCommandLineInfo ci;
+    ASSERT_TRUE(theApp.ProcessShellCommand(ci));
+    ASSERT_TRUE(theApp.m_pMainWnd != nullptr);
+    HWND hFrame = Frame()->m_hWnd;
+    ASSERT_EQ(Tree()->m_nRootCount, 1);
+
+    // The reader's removal of its medium, as the system sends it.
+    DEV_BROADCAST_VOLUME vol = {};
+    vol.dbcv_size = sizeof vol;
+    vol.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    vol.dbcv_unitmask = 1u << (card[0] - L'A');
+    vol.dbcv_flags = DBTF_MEDIA;
+    // Anyone can send it: with the card still in, nothing changes.
+    Frame()->SendMessage(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, (LPARAM)&vol);
+    PumpFor(300);
+    ASSERT_TRUE(::IsWindow(hFrame));
+    EXPECT_EQ(Tree()->m_nRootCount, 1);
+
+    // The card taken out: the letter stays, its root is gone.
+    CCardTakenOut out;
+    ASSERT_TRUE(out.IsOut());
+    Frame()->SendMessage(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, (LPARAM)&vol);
     ExpectClosed(hFrame);
 }
