@@ -65,11 +65,11 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
     return TASK_OK;
 }
 
-// A folder the system would not remove: its message (in use unless the
-// error names another cause), then TASK_ERROR.
-int DeleteRefused(CFileTask& task, const CString& strFolder, DWORD dwError) {
-    task.m_bWriteProtected = IsWriteProtected(strFolder, dwError);
-    ShowTaskError(TaskString(1002) + strFolder + CauseText(dwError, strFolder, 129), TaskString(115));
+// A file or folder the system would not remove: its message (in use unless
+// the error names another cause), then TASK_ERROR.
+int DeleteRefused(CFileTask& task, const CString& strPath, DWORD dwError) {
+    task.m_bWriteProtected = IsWriteProtected(strPath, dwError);
+    ShowTaskError(TaskString(1002) + strPath + CauseText(dwError, strPath, 129), TaskString(115));
     return TASK_ERROR;
 }
 
@@ -105,11 +105,9 @@ int CFileTask::DoDeleteFile(CString strSrc, CString strDst) {
             // A drive that takes no writes refuses every other file alike:
             // the walk stops at this one message.
             DWORD dwError = (DWORD)e->m_lOsError;
-            m_bWriteProtected = IsWriteProtected(e->m_strFileName, dwError);
-            CString strText = TaskString(1002) + e->m_strFileName + CauseText(dwError, e->m_strFileName, 129);
+            CString strFile = e->m_strFileName;
             e->Delete();
-            ShowTaskError(strText, TaskString(115));
-            return TASK_ERROR;
+            return DeleteRefused(*this, strFile, dwError);
         }
 
         TaskPause(100);

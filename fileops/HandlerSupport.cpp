@@ -379,10 +379,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
     // not meet its new files again, and a target inside the source is not
     // walked into. A folder that cannot be read is not done.
     std::vector<FolderEntry> entries;
-    if (!ListFolder(strSrc, entries)) {
-        ShowTaskError(FailureText(op, strSrc, GetLastError(), CString()), TaskCaption(op));
-        return TASK_ERROR;
-    }
+    if (!ListFolder(strSrc, entries)) return ShowFailure(op, strSrc, GetLastError(), CString());
 
     // A missing target folder is made in the long form: Windows makes one by
     // its plain path only below 248 characters, and files that fit can go

@@ -69,10 +69,7 @@ CFileView::~CFileView() {
     m_imageListLarge.Detach();
     if (m_pDragSourceHelper) m_pDragSourceHelper->Release();
     if (m_pDropTargetHelper) m_pDropTargetHelper->Release();
-    if (m_pDropTarget) {
-        m_pDropTarget->Revoke();
-        m_pDropTarget->Release();
-    }
+    ReleaseDropTarget();
 }
 
 BOOL CFileView::PreCreateWindow(CREATESTRUCT& cs) {
@@ -231,12 +228,15 @@ LRESULT CFileView::OnStyleChanged(WPARAM, LPARAM) { return Default(); }
 
 LRESULT CFileView::OnShellRenameItem(WPARAM, LPARAM) { return 0; }
 
+void CFileView::ReleaseDropTarget() {
+    if (!m_pDropTarget) return;
+    m_pDropTarget->Revoke();
+    m_pDropTarget->Release();
+    m_pDropTarget = nullptr;
+}
+
 void CFileView::OnDestroy() {
-    if (m_pDropTarget) {
-        m_pDropTarget->Revoke();
-        m_pDropTarget->Release();
-        m_pDropTarget = nullptr;
-    }
+    ReleaseDropTarget();
     ClearList();
     CListView::OnDestroy();
 }

@@ -86,6 +86,9 @@ protected:
     LRESULT OnShellRenameItem(WPARAM wParam, LPARAM lParam);
     LRESULT OnRestartRename(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
+    // Revokes the drop target's registration and lets go of the view's
+    // reference; OLE may hold the object a while longer.
+    void ReleaseDropTarget();
     void OnRefresh();
     void OnUp();
     void OnRename();
