@@ -4,6 +4,7 @@
 #include "MainFrame.h"
 #include "ResourceIds.h"
 #include "ShellExecPath.h"
+#include "drive/DriveState.h"
 #include "fileops/FileTask.h"
 #include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"

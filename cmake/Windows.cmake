@@ -25,7 +25,7 @@ else()
 endif()
 
 # Everything of the program but its entry point, so tests link the same code.
-kiv_sources(CORE_SRC fileops password app views)
+kiv_sources(CORE_SRC drive fileops password app views)
 list(FILTER CORE_SRC EXCLUDE REGEX ".*/app/KIVMain\\.cpp$")
 if(CORE_SRC)
   add_library(kivcore STATIC ${CORE_SRC})

@@ -2,6 +2,7 @@
 // archive of its own, carrying the drive's current password.
 #include "archive/ZipException.h"
 #include "archive/ZipFile.h"
+#include "drive/DriveState.h"
 #include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/ProgressDlg.h"

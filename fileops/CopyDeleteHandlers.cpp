@@ -1,4 +1,5 @@
 // The copy and delete handlers of CFileTask.
+#include "drive/DriveState.h"
 #include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/ProgressDlg.h"

@@ -3,6 +3,7 @@
 // the archive without its kvf extension; other files are copied.
 #include "archive/UnzipFile.h"
 #include "archive/ZipException.h"
+#include "drive/DriveState.h"
 #include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/ProgressDlg.h"

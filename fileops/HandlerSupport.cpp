@@ -1,4 +1,5 @@
 #include "fileops/HandlerSupport.h"
+#include "drive/DriveState.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
@@ -22,17 +23,6 @@ const UINT IDS_WRITE_PROTECTED = 186;
 const UINT IDS_NOT_FOUND = 187;
 
 std::atomic<ListFolderProbe> g_pfnListFolderProbe{nullptr};
-
-// The root of the volume a path lies on ("G:\"), also for a path in the
-// long form or one that does not exist yet; empty when there is none.
-CString VolumeRoot(const CString& strPath) {
-    CString strFull = FullPath(strPath);
-    if (strFull.Left(4) == L"\\\\?\\" && strFull.Mid(4, 4).CompareNoCase(L"UNC\\") != 0) strFull = strFull.Mid(4);
-    if (strFull.GetLength() >= 2 && strFull[1] == L':') return strFull.Left(2) + L"\\";
-    WCHAR root[MAX_PATH + 1] = {0};
-    if (strFull.GetLength() < MAX_PATH && GetVolumePathNameW(strFull, root, MAX_PATH)) return CString(root);
-    return CString();
-}
 
 std::atomic<ULONGLONG> g_nPauses{0};
 std::atomic<LONGLONG> g_nPauseTicks{0};
@@ -287,29 +277,6 @@ CString CheckFieldPassword(const BYTE (&field)[17]) {
     WCHAR wide[17] = {0};
     int n = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes, nLength, wide, 16);
     return CString(wide, n > 0 ? n : 0);
-}
-
-BOOL IsWriteProtected(const CString& strPath, DWORD dwError) {
-    if (strPath.IsEmpty()) return FALSE;
-    if (dwError == ERROR_WRITE_PROTECT) return TRUE;
-    if (dwError != ERROR_ACCESS_DENIED) return FALSE;
-    CString strRoot = VolumeRoot(strPath);
-    if (strRoot.IsEmpty()) return FALSE;
-    DWORD dwFlags = 0;
-    if (GetVolumeInformationW(strRoot, nullptr, 0, nullptr, nullptr, &dwFlags, nullptr, 0) &&
-        (dwFlags & FILE_READ_ONLY_VOLUME))
-        return TRUE;
-    // A removable medium keeps no permissions that could refuse a new file
-    // in its root; a fixed disk may, so it is not asked.
-    if (GetDriveTypeW(strRoot) != DRIVE_REMOVABLE) return FALSE;
-    HANDLE h = CreateFileW(MakeTempSibling(strRoot + L"probe"), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        CloseHandle(h);
-        return FALSE;
-    }
-    DWORD dwProbe = GetLastError();
-    return dwProbe == ERROR_ACCESS_DENIED || dwProbe == ERROR_WRITE_PROTECT;
 }
 
 CString CauseText(DWORD dwError, const CString& strWritten, UINT nOther) {

@@ -147,11 +147,6 @@ CString ShownName(const CString& strName, const CString& strTemp, const CString&
 // the dialog makes this is the password itself.
 CString CheckFieldPassword(const BYTE (&field)[17]);
 
-// A write to strPath failed with dwError because its drive takes no writes:
-// the error says so, or it is an access denied on a drive that reports
-// itself read-only or, removable, whose root takes no new file either (a
-// locked card can be reported that way). FALSE for an empty path.
-BOOL IsWriteProtected(const CString& strPath, DWORD dwError);
 // What follows a file's name in a failure's message, by the system's error:
 // string 186 when the write to strWritten failed for a write-protected
 // drive (strWritten empty: a read, never so), 187 when the file or folder

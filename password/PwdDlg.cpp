@@ -1,6 +1,6 @@
 #include "PwdDlg.h"
 #include "app/KIVApp.h"
-#include "fileops/HandlerSupport.h"
+#include "drive/DriveState.h"
 #include <cstring>
 
 namespace {
@@ -48,20 +48,6 @@ CString LoadText(UINT nID) {
 CString GetAppPwdFilePath() {
     CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp());
     return pApp ? pApp->m_strPwdFile : CString();
-}
-
-CString WriteProtectedText(const CString& strPath) {
-    CString strDrive = strPath.GetLength() >= 2 && strPath[1] == L':' ? strPath.Left(2) : strPath;
-    strDrive.MakeUpper();
-    CString s;
-    s.Format(LoadText(IDS_PWD_WRITE_PROTECTED), (LPCTSTR)strDrive);
-    return s;
-}
-
-CString PwdFileInUseText(const CString& strPwdFile) {
-    CString s;
-    s.Format(LoadText(IDS_PWD_FILE_IN_USE), (LPCTSTR)strPwdFile);
-    return s;
 }
 
 BEGIN_MESSAGE_MAP(CPwdDlg, CDialog)

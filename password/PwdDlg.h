@@ -24,8 +24,6 @@
 #define IDS_PWD_MISMATCH 173
 #define IDS_PWD_FILE_DAMAGED 136
 #define IDS_PWD_LOAD_FAIL 61205
-#define IDS_PWD_WRITE_PROTECTED 61206  // %s: the drive, as G:
-#define IDS_PWD_FILE_IN_USE 61207      // %s: the password file
 
 #define IDC_PWD_LABEL 33000
 #define IDC_PWD_OK 33001
@@ -39,12 +37,6 @@ enum PwdMode { PWD_MODE_LOGIN = 0, PWD_MODE_CREATE = 1, PWD_MODE_CHANGE = 2 };
 // The password file of the main run (CKIVApp::m_strPwdFile); empty when the
 // application object is not the program's.
 CString GetAppPwdFilePath();
-
-// The messages that name the causes of a failed write (the path's drive is
-// write-protected, see IsWriteProtected) and of a failed open:
-// the password file is held by another program.
-CString WriteProtectedText(const CString& strPath);
-CString PwdFileInUseText(const CString& strPwdFile);
 
 class CPwdDlg : public CDialog {
 public:

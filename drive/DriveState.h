@@ -1,0 +1,17 @@
+// What the program knows and says of the state of a drive it writes to:
+// whether a refused write means the medium is write-protected, and the
+// texts that name that state and a password file another program holds.
+// The tasks, the password dialog and the start-up all stand on it.
+#pragma once
+#include "framework/Afx.h"
+
+// A write to strPath failed with dwError because its drive takes no writes:
+// the error says so, or it is an access denied on a drive that reports
+// itself read-only or, removable, whose root takes no new file either (a
+// locked card can be reported that way). FALSE for an empty path.
+BOOL IsWriteProtected(const CString& strPath, DWORD dwError);
+
+// "The drive G: is write-protected..." for the drive of strPath.
+CString WriteProtectedText(const CString& strPath);
+// "The password file ... is in use by another program..."
+CString PwdFileInUseText(const CString& strPwdFile);
