@@ -6,6 +6,7 @@
 #include "password/PwdDlg.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/MovedAppData.h"
 #include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/RemoteWindow.h"
 #include "tests/support/win/Watchdog.h"
@@ -316,4 +317,56 @@ TEST_F(ExplorerProcessTest, AnExitRequestWhileTheListsMenuIsOpenEndsTheProgramCl
     EXPECT_EQ(WaitExit(hMain, 30000), 0);
     EXPECT_TRUE(PumpUntil([] { return !RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath"); }, 30000));
     EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+}
+
+// Where the folder built from the logon name is missing (a moved folder, a
+// renamed account, a Microsoft or domain account), the program installs
+// into the folder the system names for the user, not into the system
+// folder.
+TEST_F(ExplorerProcessTest, WithTheApplicationDataFolderMovedTheProgramInstallsWhereTheSystemKeepsIt) {
+    Watchdog dog(240000, "moved application-data folder");
+    SetPassword(L"abc123");
+    ASSERT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+    const CString inSystem = GetSystemDir() + L"\\KIV\\KIV.exe";
+    WIN32_FILE_ATTRIBUTE_DATA before = {}, after = {};
+    const bool bSystemCopy = ::GetFileAttributesExW(inSystem, GetFileExInfoStandard, &before) != FALSE;
+    {
+        MovedAppData moved(true);
+        ASSERT_TRUE(moved.Ready());
+        WCHAR appData[MAX_PATH] = {0};
+        ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+        ASSERT_EQ(moved.MovedTo().CompareNoCase(appData), 0) << CString(appData).ToUtf8();
+        const CString installed = moved.MovedTo() + L"\\KIV\\KIV.exe";
+        ::DeleteFileW(installed);
+        DialogAnswerer answerer;
+        LoginWith(answerer, L"abc123");
+        DWORD pid = 0;
+        HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+        WatchProcess(pid);
+        EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+        // The main window of whichever installed copy started.
+        HWND hFrame = WaitForForeignWindow([](HWND h) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(h, &pid);
+            return FindDescendant(h, L"SysTreeView32") && FindDescendant(h, L"SysListView32") &&
+                   GetFileNamePart(ProcessImage(pid)).CompareNoCase(L"KIV.exe") == 0;
+        }, kStartMs);
+        ASSERT_TRUE(hFrame);
+        DWORD framePid = 0;
+        ::GetWindowThreadProcessId(hFrame, &framePid);
+        EXPECT_EQ(ProcessImage(framePid).CompareNoCase(installed), 0) << ProcessImage(framePid).ToUtf8();
+        EXPECT_TRUE(::PathFileExistsW(installed));
+        if (::PathFileExistsW(installed)) {
+            EXPECT_EQ(ReadAll(installed), ReadAll(L"E:\\KIV.exe"));
+        }
+        EXPECT_EQ(ExitMainWindow(hFrame), 0);
+        // The exit's unregistration runs from the folder too; it ends before
+        // the folder goes back.
+        EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+    }
+    const bool bSystemCopyAfter = ::GetFileAttributesExW(inSystem, GetFileExInfoStandard, &after) != FALSE;
+    EXPECT_EQ(bSystemCopyAfter, bSystemCopy);
+    if (bSystemCopy && bSystemCopyAfter) {
+        EXPECT_EQ(::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+    }
 }
