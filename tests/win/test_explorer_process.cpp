@@ -319,6 +319,50 @@ TEST_F(ExplorerProcessTest, AnExitRequestWhileTheListsMenuIsOpenEndsTheProgramCl
     EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
 }
 
+// With a file where the install folder goes, the start names the folder and
+// the cause, every time, and never says that the program runs.
+TEST_F(ExplorerProcessTest, AnInstallFolderThatCannotBeMadeIsNamedWithItsCause) {
+    Watchdog dog(240000, "install folder in the way");
+    SetPassword(L"abc123");
+    ASSERT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe"); }, 30000));
+    // An earlier installation is put aside and back again.
+    const CString folder = GetFolderPart(InstalledProgram());
+    struct FileInTheWay {
+        CString folder, aside;
+        bool moved = false, made = false;
+        explicit FileInTheWay(const CString& f) : folder(f), aside(f + L" aside") {
+            moved = ::PathFileExistsW(folder) && ::MoveFileExW(folder, aside, 0);
+            if (!::PathFileExistsW(folder)) WriteAll(folder, "in the way");
+            made = ReadAll(folder) == "in the way";
+        }
+        ~FileInTheWay() {
+            if (made) ::DeleteFileW(folder);
+            if (moved) ::MoveFileExW(aside, folder, 0);
+        }
+    } inTheWay(folder);
+    ASSERT_TRUE(inTheWay.made);
+
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        DialogAnswerer answerer;
+        LoginWith(answerer, L"abc123");
+        answerer.Answer(L"KIV", nullptr, IDOK);
+        DWORD pid = 0;
+        HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+        ASSERT_TRUE(hRun);
+        WatchProcess(pid);
+        EXPECT_NE(WaitExit(hRun, kStartMs), -1);
+        ASSERT_EQ(answerer.SeenCount(), 2u);
+        const DialogInfo box = answerer.Seen()[1];
+        EXPECT_TRUE(box.caption == L"KIV");
+        EXPECT_TRUE(box.HasText(folder)) << box.AllText().ToUtf8();
+        EXPECT_TRUE(box.HasText(L"A file of that name stands there")) << box.AllText().ToUtf8();
+        EXPECT_FALSE(box.HasText(L"Program has beed executed!"));
+        EXPECT_FALSE(ProcessRunning(L"KIV.exe"));
+    }
+    EXPECT_EQ(ReadAll(folder), "in the way");
+}
+
 // Where the folder built from the logon name is missing (a moved folder, a
 // renamed account, a Microsoft or domain account), the program installs
 // into the folder the system names for the user, not into the system
