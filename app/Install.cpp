@@ -10,6 +10,18 @@ BOOL EnsureFolder(const CString& strFolder) {
     return PathIsDirectoryW(strFolder) || CreateDirectoryW(strFolder, nullptr);
 }
 
+// The system's own words for an error, without the line break.
+CString SystemErrorText(DWORD dwError) {
+    LPWSTR psz = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, dwError, 0, (LPWSTR)&psz, 0, nullptr);
+    CString text(psz);
+    if (psz) LocalFree(psz);
+    text.TrimRight();
+    if (text.IsEmpty()) text.Format(L"Error %u", (unsigned)dwError);
+    return text;
+}
+
 // Starts regsvr32 silently on the module; not waited for.
 void RunRegsvr32(const CString& strSwitches, const CString& strModule) {
     CString params = strSwitches + L" \"" + strModule + L"\"";
@@ -21,6 +33,27 @@ BOOL CKIVApp::InstallSelf() {
     if (!EnsureFolder(m_strInstallDir)) return FALSE;
     m_strInstalledExe = m_strInstallDir + L"\\" + GetFileNamePart(m_strModulePath);
     return CopyFileW(m_strModulePath, m_strInstalledExe, FALSE);
+}
+
+void CKIVApp::ReportInstallFailure(DWORD dwError) {
+    DWORD attrs = GetFileAttributesW(m_strInstallDir);
+    BOOL bFolder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    // An installed program that cannot be overwritten because it is in use:
+    // the installed copy runs.
+    if (bFolder && (dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION ||
+                    dwError == ERROR_USER_MAPPED_FILE)) {
+        AfxMessageBox(IDS_PROGRAM_RUNNING);
+        return;
+    }
+    CString strCause;
+    if (attrs != INVALID_FILE_ATTRIBUTES && !bFolder)
+        strCause.LoadString(IDS_INSTALL_FOLDER_IS_FILE);
+    else
+        strCause = SystemErrorText(dwError);
+    CString strFormat, strText;
+    strFormat.LoadString(IDS_INSTALL_FAILED);
+    strText.Format(strFormat, (LPCWSTR)m_strInstallDir, (LPCWSTR)strCause);
+    AfxMessageBox(strText);
 }
 
 BOOL CKIVApp::WriteShellExtDll() {

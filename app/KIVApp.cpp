@@ -131,7 +131,7 @@ BOOL CKIVApp::InstalledCheck() {
         // program that writes it.
         if (bSetReg || bDelReg) return FALSE;
         if (!InstallSelf()) {
-            AfxMessageBox(IDS_PROGRAM_RUNNING);
+            ReportInstallFailure(GetLastError());
             return FALSE;
         }
         WriteShellExtDll();

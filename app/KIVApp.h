@@ -8,6 +8,9 @@
 #define IDS_INSERT_DRIVE 177
 #define IDS_PROGRAM_RUNNING 178
 #define IDS_LAUNCH_FROM_DRIVE 61204
+// %s: the install folder, then the cause.
+#define IDS_INSTALL_FAILED 61208
+#define IDS_INSTALL_FOLDER_IS_FILE 61209
 // The shell extension module the program carries and writes out.
 #define IDR_SHELLEXT_MODULE 300
 
@@ -33,9 +36,15 @@ public:
     void UndoRegistration();
 
     // Copies the running program into the install folder (made when
-    // missing). FALSE while the installed copy runs, since it cannot be
-    // overwritten then.
+    // missing). FALSE, with the system's error, when the folder cannot be
+    // made or the copy fails; so while the installed copy runs, since it
+    // cannot be overwritten then.
     BOOL InstallSelf();
+    // Says why InstallSelf failed with dwError: string 178 when the
+    // installed program is in use (the installed copy runs); otherwise the
+    // install folder and the cause, a file standing in the folder's place
+    // or the system's words for the error.
+    void ReportInstallFailure(DWORD dwError);
     // Writes the carried shell extension module into the install folder,
     // beside it first and then in its place; FALSE when it could not.
     BOOL WriteShellExtDll();

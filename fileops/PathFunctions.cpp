@@ -51,7 +51,17 @@ CString GetAppDataDir(BOOL bVersion6) {
     CString strDir = bVersion6
         ? GetWindowsDrive() + _T("\\Users\\") + GetLoginName() + _T("\\AppData\\Roaming")
         : GetWindowsDrive() + _T("\\Documents and Settings\\") + GetLoginName() + _T("\\Application Data");
+    // The folder earlier installs went into stays first where it exists.
     if (PathFileExistsW(strDir)) return strDir;
+    // Windows names the profile folder on its own (a Microsoft account's is
+    // cut from its address, a renamed account keeps its old one, a domain
+    // user's ends in .DOMAIN), and the folder may have been moved: the
+    // shell knows where it is. The system folder takes no ordinary user's
+    // files, so it is the last resort.
+    WCHAR buf[MAX_PATH] = {0};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf)) && buf[0] &&
+        PathIsDirectoryW(buf))
+        return CString(buf);
     return GetSystemDir();
 }
 

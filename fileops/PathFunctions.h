@@ -16,9 +16,10 @@ CString GetSystemDir();
 CString GetWindowsDrive();
 // The logon name of the current user.
 CString GetLoginName();
-// The per-user roaming application-data folder derived from the Windows
-// drive and the logon name (the shell is not asked); the system folder when
-// that folder does not exist.
+// The per-user roaming application-data folder: the one built from the
+// Windows drive and the logon name where it exists; else the one the shell
+// names for the user (CSIDL_APPDATA) where that exists; else the system
+// folder.
 CString GetAppDataDir(BOOL bVersion6);
 // The value of the environment variable "temp"; empty when it is not set or
 // does not fit 260 characters. Callers must not build paths from an empty

@@ -6,6 +6,7 @@
 #include "password/PwdDlg.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/MovedAppData.h"
 #include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/RemoteWindow.h"
 #include "tests/support/win/Watchdog.h"
@@ -316,4 +317,100 @@ TEST_F(ExplorerProcessTest, AnExitRequestWhileTheListsMenuIsOpenEndsTheProgramCl
     EXPECT_EQ(WaitExit(hMain, 30000), 0);
     EXPECT_TRUE(PumpUntil([] { return !RegKeyExists(HKEY_CLASSES_ROOT, L"KVFile\\ShellExecPath"); }, 30000));
     EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+}
+
+// With a file where the install folder goes, the start names the folder and
+// the cause, every time, and never says that the program runs.
+TEST_F(ExplorerProcessTest, AnInstallFolderThatCannotBeMadeIsNamedWithItsCause) {
+    Watchdog dog(240000, "install folder in the way");
+    SetPassword(L"abc123");
+    ASSERT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe"); }, 30000));
+    // An earlier installation is put aside and back again.
+    const CString folder = GetFolderPart(InstalledProgram());
+    struct FileInTheWay {
+        CString folder, aside;
+        bool moved = false, made = false;
+        explicit FileInTheWay(const CString& f) : folder(f), aside(f + L" aside") {
+            moved = ::PathFileExistsW(folder) && ::MoveFileExW(folder, aside, 0);
+            if (!::PathFileExistsW(folder)) WriteAll(folder, "in the way");
+            made = ReadAll(folder) == "in the way";
+        }
+        ~FileInTheWay() {
+            if (made) ::DeleteFileW(folder);
+            if (moved) ::MoveFileExW(aside, folder, 0);
+        }
+    } inTheWay(folder);
+    ASSERT_TRUE(inTheWay.made);
+
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        DialogAnswerer answerer;
+        LoginWith(answerer, L"abc123");
+        answerer.Answer(L"KIV", nullptr, IDOK);
+        DWORD pid = 0;
+        HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+        ASSERT_TRUE(hRun);
+        WatchProcess(pid);
+        EXPECT_NE(WaitExit(hRun, kStartMs), -1);
+        ASSERT_EQ(answerer.SeenCount(), 2u);
+        const DialogInfo box = answerer.Seen()[1];
+        EXPECT_TRUE(box.caption == L"KIV");
+        EXPECT_TRUE(box.HasText(folder)) << box.AllText().ToUtf8();
+        EXPECT_TRUE(box.HasText(L"A file of that name stands there")) << box.AllText().ToUtf8();
+        EXPECT_FALSE(box.HasText(L"Program has beed executed!"));
+        EXPECT_FALSE(ProcessRunning(L"KIV.exe"));
+    }
+    EXPECT_EQ(ReadAll(folder), "in the way");
+}
+
+// Where the folder built from the logon name is missing (a moved folder, a
+// renamed account, a Microsoft or domain account), the program installs
+// into the folder the system names for the user, not into the system
+// folder.
+TEST_F(ExplorerProcessTest, WithTheApplicationDataFolderMovedTheProgramInstallsWhereTheSystemKeepsIt) {
+    Watchdog dog(240000, "moved application-data folder");
+    SetPassword(L"abc123");
+    ASSERT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+    const CString inSystem = GetSystemDir() + L"\\KIV\\KIV.exe";
+    WIN32_FILE_ATTRIBUTE_DATA before = {}, after = {};
+    const bool bSystemCopy = ::GetFileAttributesExW(inSystem, GetFileExInfoStandard, &before) != FALSE;
+    {
+        MovedAppData moved(true);
+        ASSERT_TRUE(moved.Ready());
+        WCHAR appData[MAX_PATH] = {0};
+        ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+        ASSERT_EQ(moved.MovedTo().CompareNoCase(appData), 0) << CString(appData).ToUtf8();
+        const CString installed = moved.MovedTo() + L"\\KIV\\KIV.exe";
+        ::DeleteFileW(installed);
+        DialogAnswerer answerer;
+        LoginWith(answerer, L"abc123");
+        DWORD pid = 0;
+        HANDLE hRun = StartProgram(L"E:\\KIV.exe", CString(), &pid);
+        WatchProcess(pid);
+        EXPECT_EQ(WaitExit(hRun, kStartMs), 0);
+        // The main window of whichever installed copy started.
+        HWND hFrame = WaitForForeignWindow([](HWND h) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(h, &pid);
+            return FindDescendant(h, L"SysTreeView32") && FindDescendant(h, L"SysListView32") &&
+                   GetFileNamePart(ProcessImage(pid)).CompareNoCase(L"KIV.exe") == 0;
+        }, kStartMs);
+        ASSERT_TRUE(hFrame);
+        DWORD framePid = 0;
+        ::GetWindowThreadProcessId(hFrame, &framePid);
+        EXPECT_EQ(ProcessImage(framePid).CompareNoCase(installed), 0) << ProcessImage(framePid).ToUtf8();
+        EXPECT_TRUE(::PathFileExistsW(installed));
+        if (::PathFileExistsW(installed)) {
+            EXPECT_EQ(ReadAll(installed), ReadAll(L"E:\\KIV.exe"));
+        }
+        EXPECT_EQ(ExitMainWindow(hFrame), 0);
+        // The exit's unregistration runs from the folder too; it ends before
+        // the folder goes back.
+        EXPECT_TRUE(PumpUntil([] { return !ProcessRunning(L"KIV.exe") && !ProcessRunning(L"regsvr32.exe"); }, 30000));
+    }
+    const bool bSystemCopyAfter = ::GetFileAttributesExW(inSystem, GetFileExInfoStandard, &after) != FALSE;
+    EXPECT_EQ(bSystemCopyAfter, bSystemCopy);
+    if (bSystemCopy && bSystemCopyAfter) {
+        EXPECT_EQ(::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+    }
 }

@@ -2,6 +2,7 @@
 #include "fileops/PathFunctions.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/win/FolderLink.h"
+#include "tests/support/win/MovedAppData.h"
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -224,8 +225,63 @@ TEST(PathTest, SystemFoldersArePlausible) {
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
     EXPECT_EQ(GetAppDataDir(TRUE).CompareNoCase(appData), 0) << U8(GetAppDataDir(TRUE));
     CString old = GetAppDataDir(FALSE);
-    EXPECT_TRUE(old == sys || old.Right(17) == _T("\\Application Data")) << U8(old);
+    EXPECT_TRUE(old.CompareNoCase(appData) == 0 || old.Right(17) == _T("\\Application Data")) << U8(old);
     EXPECT_TRUE(Exists(old));
+}
+
+// Windows names the profile folder on its own, so the folder built from the
+// logon name is often missing; the shell knows where the user's folder is.
+TEST(PathTest, WithoutTheLoginFolderTheShellsAppDataFolderComesBeforeTheSystemFolder) {
+    TempDir elsewhere;
+    const CString sys = GetSystemDir();
+    const CString login = GetWindowsDrive() + _T("\\Users\\") + GetLoginName() + _T("\\AppData\\Roaming");
+    const CString older = GetWindowsDrive() + _T("\\Documents and Settings\\") + GetLoginName() + _T("\\Application Data");
+    ASSERT_TRUE(PathIsDirectoryW(login)) << U8(login);
+    ASSERT_FALSE(Exists(older)) << U8(older);
+    enum Want { LOGIN, OLDER, MOVED, ELSEWHERE, SYSTEM };
+    struct Row {
+        const char* what;
+        bool move;        // the login-built folder renamed away
+        int registered;   // what the shell names: MOVED, ELSEWHERE or -1 (a missing folder)
+        bool olderThere;  // the older versions' folder exists
+        Want want6, wantOlder;
+    } rows[] = {
+        // Existing installs stay where they are, whatever the shell names.
+        {"login folder there", false, ELSEWHERE, false, LOGIN, ELSEWHERE},
+        {"older folder there", false, ELSEWHERE, true, LOGIN, OLDER},
+        {"folder moved", true, MOVED, false, MOVED, MOVED},
+        {"moved, the older folder there", true, MOVED, true, MOVED, OLDER},
+        {"the shell names a missing folder", true, -1, false, SYSTEM, SYSTEM},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        if (r.olderThere) {
+            ASSERT_TRUE(CreateFolderTree(older));
+        }
+        {
+            MovedAppData moved(r.move, r.registered == MOVED       ? CString()
+                                       : r.registered == ELSEWHERE ? elsewhere.Path()
+                                                                   : elsewhere.File(_T("missing")));
+            ASSERT_TRUE(moved.Ready());
+            auto expected = [&](Want w) {
+                return w == LOGIN ? login : w == OLDER ? older : w == MOVED ? moved.MovedTo()
+                                          : w == ELSEWHERE ? elsewhere.Path() : sys;
+            };
+            EXPECT_EQ(GetAppDataDir(TRUE).CompareNoCase(expected(r.want6)), 0) << U8(GetAppDataDir(TRUE));
+            EXPECT_EQ(GetAppDataDir(FALSE).CompareNoCase(expected(r.wantOlder)), 0) << U8(GetAppDataDir(FALSE));
+        }
+        if (r.olderThere) {
+            RemoveDirectoryW(older);
+            RemoveDirectoryW(GetFolderPart(older));
+            RemoveDirectoryW(GetFolderPart(GetFolderPart(older)));
+        }
+        EXPECT_TRUE(PathIsDirectoryW(login));
+        EXPECT_FALSE(Exists(older));
+    }
+    // Put back: the shell names the login-built folder again.
+    WCHAR appData[MAX_PATH];
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+    EXPECT_EQ(login.CompareNoCase(appData), 0) << U8(CString(appData));
 }
 
 TEST(PathTest, TempDirComesFromTheEnvironment) {
