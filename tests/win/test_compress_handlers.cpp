@@ -1,7 +1,8 @@
 // The compress and decompress handlers: a tree through two batches and
 // back, the replace questions, the refusals that must leave nothing behind,
-// cancel, a full drive, the password history, work in place, and the
-// folder walks over links and over folders that cannot be read or made.
+// cancel, a full drive, the password history, work in place, the folder
+// walks over links and over folders that cannot be read or made, two
+// entries of a folder with one target, and a folder or file in the way.
 #include "app/KIVApp.h"
 #include "archive/UnzipFile.h"
 #include "fileops/HandlerSupport.h"
@@ -67,6 +68,16 @@ BOOL RecordDriveWrite(LPCWSTR pszStep, const CString& strPath, DWORD dwFlags) {
         return FALSE;
     }
     return TRUE;
+}
+
+// String nID of one language, straight from the string table; empty when
+// it is missing.
+CString LangString(UINT nID, WORD lang) {
+    HRSRC hRes = FindResourceExW(nullptr, (LPCWSTR)RT_STRING, MAKEINTRESOURCEW(nID / 16 + 1), lang);
+    if (!hRes) return CString();
+    const WCHAR* p = (const WCHAR*)LockResource(LoadResource(nullptr, hRes));
+    for (UINT i = 0; i < nID % 16; ++i) p += 1 + *p;
+    return CString(p + 1, *p);
 }
 
 // A file's bytes; "(folder)" for a folder.
@@ -1142,4 +1153,26 @@ TEST(CompressHandlersTest, AFolderWalkRecordsWhatItFinished) {
         EXPECT_EQ(inPlace.Execute(), TASK_OK);
         for (const CFileTask::Finished& f : inPlace.m_finished) EXPECT_TRUE(f.bFolder) << U8(f.strPath);
     });
+}
+
+// The texts of those failures in the three languages; the clash's text
+// takes two paths, and a translation that asked for another would read
+// past its arguments.
+TEST(CompressHandlersTest, TheInTheWayAndClashTextsInThreeLanguages) {
+    const WORD langs[] = {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                          MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)};
+    for (UINT id : {194u, 195u, 196u}) {
+        for (WORD lang : langs) {
+            SCOPED_TRACE(testing::Message() << id << " " << lang);
+            CString text = LangString(id, lang);
+            ASSERT_FALSE(text.IsEmpty());
+            EXPECT_EQ(text.Left(2), CString(L" :"));
+            int nArgs = 0;
+            for (int i = text.Find(L'%'); i >= 0; i = text.Find(L'%', i + 1)) {
+                EXPECT_EQ(text.Mid(i, 2), CString(L"%s"));
+                ++nArgs;
+            }
+            EXPECT_EQ(nArgs, id == 194 ? 2 : 0);
+        }
+    }
 }

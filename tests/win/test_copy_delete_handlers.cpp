@@ -1,6 +1,7 @@
 // The copy and delete handlers: the progress routine, a copy onto itself,
-// the replace question and a replacement that fails, folder copies, and
-// deletions that meet a file held open, a cancel or a link off the drive.
+// the replace question and a replacement that fails, folder copies, a
+// folder or file in the way, and deletions that meet a file held open, a
+// cancel or a link off the drive.
 #include "tests/win/HandlerTestSupport.h"
 
 using namespace ht;
