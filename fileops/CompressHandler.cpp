@@ -110,8 +110,12 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     if (IsPathTooLong(strDst)) return RefuseLongPath(TASK_COMPRESS, strDst);
     if (FoundLength(strSrc) > MAX_SOURCE_LENGTH) return RefuseTooLarge(strSrc);
 
-    BOOL bReadOnly = FALSE;
-    if (FindExisting(strDst, bReadOnly) && MustAskReplace(task.m_dwFlags, bReadOnly)) {
+    // A folder of the target's name is no file to replace: it is said, not
+    // asked about (and then failed on as if it were in use).
+    BOOL bReadOnly = FALSE, bFolder = FALSE;
+    BOOL bExists = FindExisting(strDst, bReadOnly, &bFolder);
+    if (bExists && bFolder) return RefuseFolderInTheWay(TASK_COMPRESS, strDst);
+    if (bExists && MustAskReplace(task.m_dwFlags, bReadOnly)) {
         // The incoming side shows the existing archive's name and size with
         // the current time.
         CFileCheckInfo info;

@@ -13,8 +13,8 @@ namespace {
 
 int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
     SetProgressNames(strSrc, strDst);
-    BOOL bReadOnly = FALSE;
-    BOOL bExists = FindExisting(strDst, bReadOnly);
+    BOOL bReadOnly = FALSE, bFolder = FALSE;
+    BOOL bExists = FindExisting(strDst, bReadOnly, &bFolder);
     ReportNames(task, strSrc, strDst);
     ULONGLONG nLength = FoundLength(strSrc);
 
@@ -24,6 +24,8 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
         ReportBytes(task, nLength);
         return TASK_OK;
     }
+    // A folder of the target's name is no file to replace.
+    if (bExists && bFolder) return RefuseFolderInTheWay(TASK_COPY, strDst);
     if (IsPathTooLong(strDst)) return RefuseLongPath(TASK_COPY, strDst);
     // The system's copy gives no chance to cancel between files otherwise.
     if (IsTaskCancelled(task)) return TASK_CANCELLED;

@@ -80,8 +80,12 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     // Refused before anything is asked or written.
     if (IsPathTooLong(strDst)) return RefuseLongPath(TASK_DECOMPRESS, strDst);
 
-    BOOL bReadOnly = FALSE;
-    if (FindExisting(strDst, bReadOnly) && MustAskReplace(task.m_dwFlags, bReadOnly)) {
+    // A folder of the target's name is no file to replace: it is said, not
+    // asked about (and then failed on as if it were in use).
+    BOOL bReadOnly = FALSE, bFolder = FALSE;
+    BOOL bExists = FindExisting(strDst, bReadOnly, &bFolder);
+    if (bExists && bFolder) return RefuseFolderInTheWay(TASK_DECOMPRESS, strDst);
+    if (bExists && MustAskReplace(task.m_dwFlags, bReadOnly)) {
         CFileCheckInfo info;
         BOOL bHaveExisting = GetFileCheckInfo(strDst, info);
         CFileCheckInfo existing = info;

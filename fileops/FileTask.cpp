@@ -77,6 +77,7 @@ int CFileTask::Execute() {
 
     m_bLinkSkipped = FALSE;
     m_bWriteProtected = FALSE;
+    m_finished.clear();
     int nResult;
     if (bFolder) {
         m_dwFlags |= TF_MULTIPLE;

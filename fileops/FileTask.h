@@ -3,6 +3,7 @@
 // user-interface thread and executed on the batch's worker thread.
 #pragma once
 #include "framework/Afx.h"
+#include <vector>
 
 // m_nType.
 enum TaskType {
@@ -88,6 +89,23 @@ public:
     // A delete failed because the drive is write-protected: its message was
     // shown once, and the walk stops there instead of failing file by file.
     BOOL m_bWriteProtected = FALSE;
+
+    // What a folder walk finished, in the order it finished it: each file of
+    // the source once its restore, archive or copy is in place (not one that
+    // already was its own target), and each folder after all of its entries.
+    // Whoever removes a finished folder source removes these and nothing
+    // else: what came into the folder meanwhile was never taken along.
+    // Cleared by Execute.
+    struct Finished {
+        CString strPath;
+        BOOL bFolder;
+        // A file's last-write time and length as the walk found them before
+        // it read the file: a file that differs from them was saved anew
+        // meanwhile, and what was taken along is not what is there.
+        FILETIME ftLastWrite;
+        ULONGLONG nLength;
+    };
+    std::vector<Finished> m_finished;
 };
 
 // Clears the read-only, hidden and system attributes of an existing file

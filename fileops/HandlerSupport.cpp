@@ -4,6 +4,7 @@
 #include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
 #include "framework/Win.h"
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <shlobj.h>
@@ -14,6 +15,16 @@ namespace {
 const UINT IDS_LINK_SKIPPED = 191;
 // Shown after string 1000 + op + the path of a target that is too long.
 const UINT IDS_PATH_TOO_LONG = 192;
+// Shown after string 1000 + op + the path of one of two entries that one
+// folder walk would write to one name; it holds the other one's path and
+// the target's, in that order.
+const UINT IDS_SAME_TARGET = 194;
+// Shown after string 1000 + op + the path of a folder standing where a
+// file is to be written.
+const UINT IDS_FOLDER_IN_THE_WAY = 195;
+// Shown after string 1000 + op + the path of a file standing where a
+// folder is to be made.
+const UINT IDS_FILE_IN_THE_WAY = 196;
 
 // Shown after string 1000 + op + the path of a file that could not be
 // written because its drive is write-protected.
@@ -142,14 +153,26 @@ ULONGLONG FoundLength(const CString& strPath) {
     return n;
 }
 
-BOOL FindExisting(const CString& strPath, BOOL& bReadOnly) {
+BOOL FindExisting(const CString& strPath, BOOL& bReadOnly, BOOL* pbFolder) {
     bReadOnly = FALSE;
+    if (pbFolder) *pbFolder = FALSE;
     CFileFind finder;
     if (!finder.FindFile(strPath)) return FALSE;
     finder.FindNextFile();
     bReadOnly = finder.IsReadOnly();
+    if (pbFolder) *pbFolder = finder.IsDirectory();
     finder.Close();
     return TRUE;
+}
+
+int RefuseFolderInTheWay(DWORD op, const CString& strPath) {
+    ShowTaskError(TaskString(1000 + op) + strPath + TaskString(IDS_FOLDER_IN_THE_WAY), TaskCaption(op));
+    return TASK_ERROR;
+}
+
+int RefuseFileInTheWay(DWORD op, const CString& strPath) {
+    ShowTaskError(TaskString(1000 + op) + strPath + TaskString(IDS_FILE_IN_THE_WAY), TaskCaption(op));
+    return TASK_ERROR;
 }
 
 BOOL MustAskReplace(DWORD dwFlags, BOOL bReadOnly) {
@@ -331,6 +354,60 @@ int HandlerFailure(DWORD op, const CString& strName) {
     return TASK_ERROR;
 }
 
+namespace {
+
+// What the walk of op writes for an entry of the folder (child source and
+// mirrored child target), as the file handlers name it: compress adds kvf
+// to a file that is no archive, decompress takes it off an archive, every
+// other file is copied and a folder keeps its name.
+CString WrittenPath(DWORD op, const CString& strChildSrc, const CString& strChildDst, BOOL bFolder) {
+    if (bFolder) return strChildDst;
+    if (op == TASK_COMPRESS && !IsKvfFile(strChildSrc)) return AppendExtension(strChildDst, L"kvf");
+    if (op == TASK_DECOMPRESS && IsKvfFile(strChildSrc)) return DecompressedPath(strChildDst);
+    return strChildDst;
+}
+
+// Letter case aside, as the file system compares names.
+int CompareNoCaseOrdinal(const CString& a, const CString& b) {
+    return ::CompareStringOrdinal(a, a.GetLength(), b, b.GetLength(), TRUE) - CSTR_EQUAL;
+}
+
+// Two entries of the folder that the walk would write to one target fail
+// it, naming both and the target (the first such pair in listing order):
+// TASK_ERROR after the message, else TASK_OK. An entry that the walk leaves
+// out (the tree built inside its own source) takes no part.
+int CheckOneTargetEach(const CFileTask& task, DWORD op, const CString& strSrc, const CString& strDst,
+                       const std::vector<FolderEntry>& entries) {
+    std::vector<CString> written;
+    std::vector<size_t> order;
+    written.reserve(entries.size());
+    order.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        CString strChildSrc = strSrc + L"\\" + entries[i].strName;
+        BOOL bLeftOut = entries[i].bFolder && IsSamePath(strChildSrc, task.m_strDst);
+        written.push_back(bLeftOut ? CString()
+                                   : WrittenPath(op, strChildSrc, strDst + L"\\" + entries[i].strName, entries[i].bFolder));
+        if (!bLeftOut) order.push_back(i);
+    }
+    // Stable: equal targets stay in listing order, and lie side by side.
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return CompareNoCaseOrdinal(written[a], written[b]) < 0; });
+    size_t nFirst = entries.size(), nSecond = 0;
+    for (size_t k = 1; k < order.size(); ++k) {
+        if (CompareNoCaseOrdinal(written[order[k - 1]], written[order[k]]) != 0 || order[k - 1] > nFirst) continue;
+        nFirst = order[k - 1];
+        nSecond = order[k];
+    }
+    if (nFirst == entries.size()) return TASK_OK;
+    CString strTail;
+    strTail.Format(TaskString(IDS_SAME_TARGET), (LPCWSTR)(strSrc + L"\\" + entries[nSecond].strName),
+                   (LPCWSTR)written[nFirst]);
+    ShowTaskError(TaskString(1000 + op) + strSrc + L"\\" + entries[nFirst].strName + strTail, TaskCaption(op));
+    return TASK_ERROR;
+}
+
+}  // namespace
+
 int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
                  TaskHandler pfnFile) {
     // What a link shows belongs to another place: it is neither written
@@ -348,11 +425,18 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
     std::vector<FolderEntry> entries;
     if (!ListFolder(strSrc, entries)) return ShowFailure(op, strSrc, GetLastError(), CString());
 
+    // Two entries that become one file would have the second replace what
+    // the task has just written from the first (asked about as if it were
+    // the user's, or silently after Yes to All), and the source folder
+    // then be removed as done: neither is written, and the folder stays.
+    if (CheckOneTargetEach(task, op, strSrc, strDst, entries) != TASK_OK) return TASK_ERROR;
+
     // A missing target folder is made in the long form: Windows makes one by
     // its plain path only below 248 characters, and files that fit can go
     // in a longer one.
-    BOOL bReadOnly = FALSE;
-    if (FindExisting(strDst, bReadOnly)) {
+    BOOL bReadOnly = FALSE, bFolder = FALSE;
+    if (FindExisting(strDst, bReadOnly, &bFolder)) {
+        if (!bFolder) return RefuseFileInTheWay(op, strDst);
         if (task.m_dwFlags & TF_ASK_FOLDER) {
             int nAnswer = AskMergeFolder(task, strDst);
             if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
@@ -362,15 +446,24 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
         return TASK_ERROR;
     }
 
+    // Worked on in place, a file copied onto itself was not taken anywhere.
+    BOOL bInPlace = IsSamePath(strSrc, strDst);
     for (const FolderEntry& entry : entries) {
         CString strChildSrc = strSrc + L"\\" + entry.strName;
         CString strChildDst = strDst + L"\\" + entry.strName;
         // The tree being built inside its own source is output, not input.
         if (entry.bFolder && IsSamePath(strChildSrc, task.m_strDst)) continue;
+        WIN32_FILE_ATTRIBUTE_DATA found = {};
+        BOOL bFound = !entry.bFolder && GetFileAttributesExW(strChildSrc, GetFileExInfoStandard, &found);
         int nResult = (task.*(entry.bFolder ? pfnDir : pfnFile))(strChildSrc, strChildDst);
         if (nResult != TASK_OK) return nResult;
+        if (bFound && !bInPlace)
+            task.m_finished.push_back(CFileTask::Finished{
+                strChildSrc, FALSE, found.ftLastWriteTime,
+                ((ULONGLONG)found.nFileSizeHigh << 32) | found.nFileSizeLow});
     }
     SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
+    task.m_finished.push_back(CFileTask::Finished{strSrc, TRUE, FILETIME{}, 0});
     return TASK_OK;
 }
 

@@ -63,7 +63,13 @@ void SetListFolderProbe(ListFolderProbe pfnProbe);
 // with the mirrored target path, and the first result that is not TASK_OK
 // ends the walk. A source folder that cannot be listed or a target folder
 // that cannot be created fails the walk with a message (caption 114 for
-// the creation, the operation's caption for the listing).
+// the creation, the operation's caption for the listing). A target folder
+// path where a file stands is refused (RefuseFileInTheWay). Two entries of
+// one folder that would be written to one name (compared without letter
+// case: a.kvf and a restored, a.txt and a.txt.kvf compressed) fail the walk
+// before anything of that folder is written, with a message naming both
+// and their target, so no output of the task replaces another. Each file
+// and folder done goes into the task's record (CFileTask::m_finished).
 typedef int (CFileTask::*TaskHandler)(CString, CString);
 int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
                  TaskHandler pfnFile);
@@ -76,8 +82,16 @@ BOOL IsSamePath(const CString& strA, const CString& strB);
 ULONGLONG FoundLength(const CString& strPath);
 
 // Looks the path up: FALSE when nothing is there; else bReadOnly tells
-// whether it carries the read-only attribute.
-BOOL FindExisting(const CString& strPath, BOOL& bReadOnly);
+// whether it carries the read-only attribute, and *pbFolder (when asked
+// for) whether it is a folder.
+BOOL FindExisting(const CString& strPath, BOOL& bReadOnly, BOOL* pbFolder = nullptr);
+// What stands where a file is to be written is a folder, or where a folder
+// is to be made a file: neither is ever replaced, nor asked about as if it
+// could be. String 1000 + op + the path + string 195 (a folder in the way)
+// or 196 (a file in the way) under the operation's caption, then
+// TASK_ERROR; nothing is written.
+int RefuseFolderInTheWay(DWORD op, const CString& strPath);
+int RefuseFileInTheWay(DWORD op, const CString& strPath);
 // Whether an existing target is to be asked about under the task's flags.
 BOOL MustAskReplace(DWORD dwFlags, BOOL bReadOnly);
 // The file confirmation's answer applied to the task: Yes to All clears

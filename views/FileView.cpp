@@ -353,6 +353,32 @@ BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
     return strPath.GetLength() > prefix.GetLength() && strPath.Left(prefix.GetLength()).CompareNoCase(prefix) == 0;
 }
 
+// Removes what the task's record holds, in its order (each folder after
+// what it held): files that are still as the walk found them, read-only,
+// hidden or system ones alike, and folders only when nothing is left in
+// them. What cannot be removed stays as it was; the shell is told of each
+// removal, as of the handlers' writes.
+void RemoveFinished(const CFileTask& task) {
+    const DWORD dwKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (const CFileTask::Finished& done : task.m_finished) {
+        WIN32_FILE_ATTRIBUTE_DATA now;
+        if (!::GetFileAttributesExW(done.strPath, GetFileExInfoStandard, &now)) continue;
+        if (((now.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != (done.bFolder != 0)) continue;
+        // Saved anew since it was read: not what the task took along.
+        if (!done.bFolder && (::CompareFileTime(&now.ftLastWriteTime, &done.ftLastWrite) != 0 ||
+                              (((ULONGLONG)now.nFileSizeHigh << 32) | now.nFileSizeLow) != done.nLength))
+            continue;
+        DWORD dwAttrs = now.dwFileAttributes;
+        if (dwAttrs & dwKept) ::SetFileAttributesW(done.strPath, dwAttrs & ~dwKept);
+        BOOL bGone = done.bFolder ? ::RemoveDirectoryW(done.strPath) : ::DeleteFileW(done.strPath);
+        if (!bGone) {
+            if (dwAttrs & dwKept) ::SetFileAttributesW(done.strPath, dwAttrs);
+            continue;
+        }
+        ::SHChangeNotify(done.bFolder ? SHCNE_RMDIR : SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)done.strPath, nullptr);
+    }
+}
+
 // The file that a compress or decompress task of a file source writes:
 // compress makes target.kvf of a plain file, decompress makes the target
 // without ".kvf" of an archive; any other file they copy to the target.
@@ -583,11 +609,17 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
             (dwWritten & FILE_ATTRIBUTE_DIRECTORY))
             return;
     }
+    // A folder gives away only what its walk took along (a file saved into
+    // it meanwhile was never read), and then only the folders this leaves
+    // empty: whatever else is found there stays, with the folders holding it.
+    if (dwAttrs & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveFinished(*pTask);
+        return;
+    }
     // The shell is told, as the handlers tell it of what they write: the
     // list learns of the change only through it, and a shell that does not
     // announce a deletion it did silently would leave the source listed. A
     // second notice of the same deletion finds nothing more to remove.
-    BOOL bFolder = (dwAttrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (DeleteFolderTree(pTask->m_strSrc) == 0)
-        ::SHChangeNotify(bFolder ? SHCNE_RMDIR : SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)pTask->m_strSrc, nullptr);
+        ::SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)pTask->m_strSrc, nullptr);
 }

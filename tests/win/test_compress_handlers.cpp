@@ -1,7 +1,8 @@
 // The compress and decompress handlers: a tree through two batches and
 // back, the replace questions, the refusals that must leave nothing behind,
-// cancel, a full drive, the password history, work in place, and the
-// folder walks over links and over folders that cannot be read or made.
+// cancel, a full drive, the password history, work in place, the folder
+// walks over links and over folders that cannot be read or made, two
+// entries of a folder with one target, and a folder or file in the way.
 #include "app/KIVApp.h"
 #include "archive/UnzipFile.h"
 #include "fileops/HandlerSupport.h"
@@ -67,6 +68,23 @@ BOOL RecordDriveWrite(LPCWSTR pszStep, const CString& strPath, DWORD dwFlags) {
         return FALSE;
     }
     return TRUE;
+}
+
+// String nID of one language, straight from the string table; empty when
+// it is missing.
+CString LangString(UINT nID, WORD lang) {
+    HRSRC hRes = FindResourceExW(nullptr, (LPCWSTR)RT_STRING, MAKEINTRESOURCEW(nID / 16 + 1), lang);
+    if (!hRes) return CString();
+    const WCHAR* p = (const WCHAR*)LockResource(LoadResource(nullptr, hRes));
+    for (UINT i = 0; i < nID % 16; ++i) p += 1 + *p;
+    return CString(p + 1, *p);
+}
+
+// A file's bytes; "(folder)" for a folder.
+std::string BytesOrFolder(const CString& path) {
+    DWORD dwAttrs = GetFileAttributesW(path);
+    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY)) return "(folder)";
+    return ReadAll(path);
 }
 
 }  // namespace
@@ -716,6 +734,20 @@ TEST(CompressHandlersTest, InPlaceWorksOnTheListingTakenFirst) {
         MakeDir(nested);
         PutFile(nested + L"\\y.kvf.kvf", ArchiveOf(b, "inplace1", dir.File(L"scratch")));
         DeleteFileW(folder + L"\\a.txt");
+        // A file beside its own archive would be restored onto: the walk
+        // refuses the pair in place as elsewhere, before writing either.
+        CString pair = dir.File(L"pair");
+        MakeDir(pair);
+        PutFile(pair + L"\\c.txt", "plain c");
+        PutFile(pair + L"\\c.txt.kvf", ArchiveOf("archived c", "inplace1", dir.File(L"scratch")));
+        a.answerer.ClearSeen();
+        EXPECT_EQ(RunBatch({{pair, pair, TASK_DECOMPRESS}}).results, std::vector<int>{TASK_ERROR});
+        std::vector<DialogInfo> boxes = a.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0].HasText(L"would both be written to " + pair + L"\\c.txt.")) << U8(boxes[0].AllText());
+        EXPECT_EQ(ReadAll(pair + L"\\c.txt"), "plain c");
+        // So the plain one goes here, as a.txt did.
+        DeleteFileW(folder + L"\\sub\\c.txt");
         BatchRun unpack = RunBatch({{folder, folder, TASK_DECOMPRESS}, {nested, nested, TASK_DECOMPRESS}});
         EXPECT_EQ(unpack.results, (std::vector<int>{TASK_OK, TASK_OK}));
         EXPECT_EQ(ReadAll(folder + L"\\a.txt"), "alpha");
@@ -882,4 +914,265 @@ TEST(CompressHandlersTest, FailuresThatSaidNothingNameTheirCause) {
         EXPECT_EQ(ReadAll(busy), "busy");
         EXPECT_TRUE(Exists(archive));
     });
+}
+
+// Two entries of one folder that a walk would write to one name: the plain
+// a and the archive a.kvf both restore to a, a.txt and a.txt.kvf both
+// compress to a.txt.kvf, letter case aside, a folder and an archive alike.
+// The second used to replace what the task had just written from the first
+// (asked about as if it were the user's file, or silently after Yes to
+// All). Whatever the answers would have been, nothing is asked: the walk
+// fails before anything of that folder is written, with one box naming
+// both entries and their target, and the sources stay byte for byte.
+TEST(CompressHandlersTest, TwoEntriesOfAFolderNeverWriteOneName) {
+    RunWithTimeout(180000, "one name", [] {
+        DrivePassword pwd({L"clash123"});
+        struct Entry {
+            LPCTSTR name;
+            const char* archived;  // an archive of this text; null: plain "<name> only copy"
+            bool folder = false;
+        };
+        struct Row {
+            const char* what;
+            int type;
+            std::vector<Entry> entries;
+            LPCTSTR sub;                // the entries lie in this sub-folder of the source ("" the source)
+            LPCTSTR first, second;      // the two names the box gives (either order)
+            LPCTSTR target;             // the target it gives, below the task's target folder
+        };
+        const Row rows[] = {
+            {"plain a and a.kvf", TASK_DECOMPRESS, {{L"a", nullptr}, {L"a.kvf", "ARCHIVED other text"}}, L"", L"a",
+             L"a.kvf", L"a"},
+            {"letter case", TASK_DECOMPRESS, {{L"A.TXT", nullptr}, {L"a.txt.KVF", "ARCHIVED"}}, L"", L"A.TXT",
+             L"a.txt.KVF", L"A.TXT"},
+            {"a folder and an archive", TASK_DECOMPRESS, {{L"a", nullptr, true}, {L"a.kvf", "ARCHIVED"}}, L"", L"a",
+             L"a.kvf", L"a"},
+            {"deeper down", TASK_DECOMPRESS, {{L"b", nullptr}, {L"b.kvf", "ARCHIVED"}}, L"sub", L"b", L"b.kvf",
+             L"b"},
+            {"a.txt and a.txt.kvf", TASK_COMPRESS, {{L"a.txt", nullptr}, {L"a.txt.kvf", "ARCHIVED"}}, L"", L"a.txt",
+             L"a.txt.kvf", L"a.txt.kvf"},
+        };
+        // Yes, and Yes to All, to a replace question; and no question at all,
+        // after a Yes to All in the task before (0).
+        const int answers[] = {IDOK, IDYESTOALL, 0};
+        for (const Row& row : rows) {
+            for (int answer : answers) {
+                SCOPED_TRACE(testing::Message() << row.what << ", answer " << answer);
+                Answers a;
+                a.answerer.Answer(kFileReplace, nullptr, answer ? answer : IDYESTOALL);
+                a.answerer.Answer(kFolderReplace, nullptr, IDOK);
+                a.Finish();
+                TempDir dir(L"E:\\");
+                const CString src = dir.File(row.type == TASK_DECOMPRESS ? L"D.kvf" : L"F");
+                const CString dst = dir.File(row.type == TASK_DECOMPRESS ? L"D" : L"G");
+                MakeDir(src);
+                // A plain file beside the pair, so that the walk has more to do.
+                PutFile(src + L"\\other.dat", "other");
+                CString folder = *row.sub ? src + L"\\" + row.sub : src;
+                if (*row.sub) MakeDir(folder);
+                for (const Entry& e : row.entries) {
+                    if (e.folder) {
+                        MakeDir(folder + L"\\" + e.name);
+                        PutFile(folder + L"\\" + e.name + L"\\inside.txt", "inside");
+                    } else if (e.archived) {
+                        WriteArchive(folder + L"\\" + e.name, e.archived, "clash123");
+                    } else {
+                        PutFile(folder + L"\\" + e.name, U8(CString(e.name)) + " only copy");
+                    }
+                }
+                std::vector<CString> before;
+                ListTree(src, L"", before);
+                std::vector<std::string> bytesBefore;
+                for (const CString& p : before) bytesBefore.push_back(BytesOrFolder(src + p));
+
+                std::vector<TaskSpec> specs;
+                if (answer == 0) {
+                    // A task whose target is there, answered Yes to All.
+                    CString pre = dir.File(L"pre.txt");
+                    if (row.type == TASK_DECOMPRESS) {
+                        WriteArchive(pre + L".kvf", "pre", "clash123");
+                        PutFile(pre, "old");
+                        specs.push_back({pre + L".kvf", pre, row.type});
+                    } else {
+                        PutFile(pre, "pre");
+                        PutFile(pre + L".kvf", "old");
+                        specs.push_back({pre, pre, row.type});
+                    }
+                }
+                specs.push_back({src, dst, row.type});
+                BatchRun run = RunBatch(specs);
+                EXPECT_EQ(run.results, answer == 0 ? (std::vector<int>{TASK_OK, TASK_ERROR}) : std::vector<int>{TASK_ERROR});
+                EXPECT_EQ(run.nStart, IDCANCEL);
+                std::vector<DialogInfo> boxes = a.Boxes();
+                if (answer == 0) {
+                    ASSERT_FALSE(boxes.empty());
+                    EXPECT_TRUE(boxes[0].caption == kFileReplace);
+                    boxes.erase(boxes.begin());
+                }
+                EXPECT_EQ(boxes.size(), 1u);
+                if (boxes.size() != 1) continue;
+                const DialogInfo& box = boxes[0];
+                EXPECT_EQ(U8(box.caption), row.type == TASK_COMPRESS ? "Error Compressing File or Folder"
+                                                                     : "Error Decompressing File or Folder");
+                CString text = box.AllText();
+                CString verb = row.type == TASK_COMPRESS ? L"Cannot compress " : L"Cannot decompress ";
+                CString p1 = folder + L"\\" + row.first, p2 = folder + L"\\" + row.second;
+                CString target = (*row.sub ? dst + L"\\" + row.sub : dst) + L"\\" + row.target;
+                EXPECT_TRUE(text.Find(verb + p1 + L" :It and " + p2) == 0 || text.Find(verb + p2 + L" :It and " + p1) == 0)
+                    << U8(text);
+                // Either entry's spelling of the one name.
+                CString upper = text, upperTarget = L"would both be written to " + target + L".";
+                upper.MakeUpper();
+                upperTarget.MakeUpper();
+                EXPECT_TRUE(upper.Find(upperTarget) > 0) << U8(text);
+                EXPECT_TRUE(box.HasText(L"the source folder is kept")) << U8(text);
+
+                // The sources as they were, and nothing of the pair written.
+                std::vector<CString> after;
+                ListTree(src, L"", after);
+                EXPECT_TRUE(after == before);
+                for (size_t i = 0; i < before.size() && after == before; ++i)
+                    EXPECT_EQ(BytesOrFolder(src + after[i]), bytesBefore[i]) << U8(after[i]);
+                if (*row.sub) {
+                    EXPECT_FALSE(Exists(dst + L"\\" + row.sub));
+                } else {
+                    EXPECT_FALSE(Exists(dst));
+                }
+                EXPECT_EQ(CountTemps(dir.Path()), 0);
+            }
+        }
+    });
+}
+
+// A target that is a folder where an archive or a restored file is to go,
+// or a file where a target folder is to be made, used to be asked about as
+// a file to replace (or a folder to merge into) and then failed on as "in
+// use". Now nothing is asked: the one box says what is in the way and
+// names it, the task fails, the batch stops, and nothing changes.
+TEST(CompressHandlersTest, AFolderOrFileInTheWayIsSaidNotAskedAbout) {
+    RunWithTimeout(120000, "in the way", [] {
+        DrivePassword pwd({L"inway123"});
+        TempDir dir(L"E:\\");
+        // Beside the file sources, folders of their targets' names; beside
+        // the folder sources, files of theirs.
+        PutFile(dir.File(L"w.txt"), "w");
+        MakeDir(dir.File(L"w.txt.kvf"));
+        PutFile(dir.File(L"w.txt.kvf\\inner.txt"), "in w");
+        WriteArchive(dir.File(L"q.txt.kvf"), "q", "inway123");
+        MakeDir(dir.File(L"q.txt"));
+        PutFile(dir.File(L"q.txt\\inner.txt"), "in q");
+        MakeDir(dir.File(L"N"));
+        PutFile(dir.File(L"N\\a.txt"), "a");
+        PutFile(dir.File(L"N2"), "a file named N2");
+        MakeDir(dir.File(L"M.kvf"));
+        WriteArchive(dir.File(L"M.kvf\\b.kvf"), "b", "inway123");
+        PutFile(dir.File(L"M"), "a file named M");
+        PutFile(dir.File(L"later.txt"), "later");
+        struct Row {
+            const char* what;
+            int type;
+            CString src, dst;
+            CString text;
+        } rows[] = {
+            {"compress beside a folder", TASK_COMPRESS, dir.File(L"w.txt"), dir.File(L"w.txt"),
+             L"Cannot compress " + dir.File(L"w.txt.kvf") + L" :A folder of that name is in the way"},
+            {"decompress beside a folder", TASK_DECOMPRESS, dir.File(L"q.txt.kvf"), dir.File(L"q.txt.kvf"),
+             L"Cannot decompress " + dir.File(L"q.txt") + L" :A folder of that name is in the way"},
+            {"folder compressed onto a file", TASK_COMPRESS, dir.File(L"N"), dir.File(L"N2"),
+             L"Cannot compress " + dir.File(L"N2") + L" :A file of that name is in the way"},
+            {"folder decompressed onto a file", TASK_DECOMPRESS, dir.File(L"M.kvf"), dir.File(L"M"),
+             L"Cannot decompress " + dir.File(L"M") + L" :A file of that name is in the way"},
+        };
+        std::vector<CString> before;
+        ListTree(dir.Path(), L"", before);
+        std::vector<std::string> bytesBefore;
+        for (const CString& p : before) bytesBefore.push_back(BytesOrFolder(dir.Path() + p));
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            Answers a;
+            a.answerer.Answer(kFileReplace, nullptr, IDOK);
+            a.answerer.Answer(kFolderReplace, nullptr, IDOK);
+            a.Finish();
+            BatchRun run = RunBatch({{row.src, row.dst, row.type}, {dir.File(L"later.txt"), dir.File(L"later.txt"), TASK_COMPRESS}});
+            EXPECT_EQ(run.results, std::vector<int>{TASK_ERROR});
+            EXPECT_EQ(run.nStart, IDCANCEL);
+            std::vector<DialogInfo> boxes = a.Boxes();
+            EXPECT_EQ(boxes.size(), 1u);
+            if (boxes.size() != 1) continue;
+            EXPECT_EQ(U8(boxes[0].caption), row.type == TASK_COMPRESS ? "Error Compressing File or Folder"
+                                                                      : "Error Decompressing File or Folder");
+            EXPECT_TRUE(boxes[0].HasText(row.text)) << U8(boxes[0].AllText());
+            std::vector<CString> after;
+            ListTree(dir.Path(), L"", after);
+            EXPECT_TRUE(after == before);
+            for (size_t i = 0; i < before.size() && after == before; ++i)
+                EXPECT_EQ(BytesOrFolder(dir.Path() + after[i]), bytesBefore[i]) << U8(after[i]);
+        }
+    });
+}
+
+// A folder walk records what it took along, in the order it finished it:
+// each file once its output is in place, each folder after what it held.
+// That record alone is what removing the source may take.
+TEST(CompressHandlersTest, AFolderWalkRecordsWhatItFinished) {
+    RunWithTimeout(60000, "record", [] {
+        DrivePassword pwd({L"record12"});
+        Answers a;
+        a.Finish();
+        TempDir dir(L"E:\\");
+        CString src = dir.File(L"R.kvf");
+        MakeDir(src);
+        MakeDir(src + L"\\sub");
+        WriteArchive(src + L"\\a.kvf", "a", "record12");
+        PutFile(src + L"\\plain.txt", "plain", FILE_ATTRIBUTE_READONLY);
+        WriteArchive(src + L"\\sub\\b.kvf", "b", "record12");
+        CFileTaskThread batch;
+        CFileTask task(src, dir.File(L"R"), TASK_DECOMPRESS, &Recorder::Callback, &batch);
+        task.m_finished.push_back(CFileTask::Finished{L"left from before", FALSE, {}, 0});
+        EXPECT_EQ(task.Execute(), TASK_OK);
+        std::vector<std::string> got;
+        for (const CFileTask::Finished& f : task.m_finished) {
+            got.push_back((f.bFolder ? "folder " : "file ") + U8(f.strPath.Mid(src.GetLength())));
+            if (!f.bFolder) {
+                EXPECT_EQ(f.nLength, FoundLength(f.strPath)) << U8(f.strPath);
+            }
+        }
+        // The listing's order within a folder is the system's.
+        ASSERT_EQ(got.size(), 5u);
+        EXPECT_EQ(got.back(), "folder ");
+        auto at = [&](const std::string& s) { return std::find(got.begin(), got.end(), s) - got.begin(); };
+        EXPECT_LT(at("file \\sub\\b.kvf"), at("folder \\sub"));
+        EXPECT_LT(at("folder \\sub"), 4);
+        EXPECT_LT(at("file \\a.kvf"), 4);
+        EXPECT_LT(at("file \\plain.txt"), 4);
+        SetFileAttributesW(src + L"\\plain.txt", FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(dir.File(L"R\\plain.txt"), FILE_ATTRIBUTE_NORMAL);
+
+        // In place nothing is taken anywhere: no file is recorded.
+        CFileTask inPlace(dir.File(L"R"), dir.File(L"R"), TASK_COPY, &Recorder::Callback, &batch);
+        EXPECT_EQ(inPlace.Execute(), TASK_OK);
+        for (const CFileTask::Finished& f : inPlace.m_finished) EXPECT_TRUE(f.bFolder) << U8(f.strPath);
+    });
+}
+
+// The texts of those failures in the three languages; the clash's text
+// takes two paths, and a translation that asked for another would read
+// past its arguments.
+TEST(CompressHandlersTest, TheInTheWayAndClashTextsInThreeLanguages) {
+    const WORD langs[] = {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                          MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)};
+    for (UINT id : {194u, 195u, 196u}) {
+        for (WORD lang : langs) {
+            SCOPED_TRACE(testing::Message() << id << " " << lang);
+            CString text = LangString(id, lang);
+            ASSERT_FALSE(text.IsEmpty());
+            EXPECT_EQ(text.Left(2), CString(L" :"));
+            int nArgs = 0;
+            for (int i = text.Find(L'%'); i >= 0; i = text.Find(L'%', i + 1)) {
+                EXPECT_EQ(text.Mid(i, 2), CString(L"%s"));
+                ++nArgs;
+            }
+            EXPECT_EQ(nArgs, id == 194 ? 2 : 0);
+        }
+    }
 }

@@ -1,6 +1,7 @@
 // The copy and delete handlers: the progress routine, a copy onto itself,
-// the replace question and a replacement that fails, folder copies, and
-// deletions that meet a file held open, a cancel or a link off the drive.
+// the replace question and a replacement that fails, folder copies, a
+// folder or file in the way, and deletions that meet a file held open, a
+// cancel or a link off the drive.
 #include "tests/win/HandlerTestSupport.h"
 
 using namespace ht;
@@ -359,5 +360,54 @@ TEST(DeleteTest, ALinkGoesItselfAndNothingItPointsTo) {
                 EXPECT_FALSE(Exists(src));
             }
         }
+    });
+}
+
+// A copy whose target is a folder (or a folder copy whose target is a
+// file) used to ask about replacing it and then fail oddly. Nothing is
+// asked: one box says what is in the way and names it, the batch stops,
+// and nothing changes.
+TEST(CopyFileTest, AFolderOrFileInTheWayIsSaidNotAskedAbout) {
+    RunWithTimeout(60000, "copy in the way", [] {
+        TempDir dir(L"E:\\");
+        PutFile(dir.File(L"c.txt"), "c");
+        MakeDir(dir.File(L"out"));
+        MakeDir(dir.File(L"out\\c.txt"));
+        PutFile(dir.File(L"out\\c.txt\\inner.txt"), "inner");
+        MakeDir(dir.File(L"tree"));
+        PutFile(dir.File(L"tree\\t.txt"), "t");
+        PutFile(dir.File(L"out\\tree"), "a file named tree");
+        PutFile(dir.File(L"later.txt"), "later");
+        struct Row {
+            const char* what;
+            CString src, dst, text;
+        } rows[] = {
+            {"file onto a folder", dir.File(L"c.txt"), dir.File(L"out\\c.txt"),
+             L"Cannot copy " + dir.File(L"out\\c.txt") + L" :A folder of that name is in the way"},
+            {"folder onto a file", dir.File(L"tree"), dir.File(L"out\\tree"),
+             L"Cannot copy " + dir.File(L"out\\tree") + L" :A file of that name is in the way"},
+        };
+        std::vector<CString> before;
+        ListTree(dir.Path(), L"", before);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            Answers a;
+            a.answerer.Answer(kFileReplace, nullptr, IDOK);
+            a.answerer.Answer(kFolderReplace, nullptr, IDOK);
+            a.Finish();
+            BatchRun run = RunBatch({{row.src, row.dst, TASK_COPY}, {dir.File(L"later.txt"), dir.File(L"out\\later.txt"), TASK_COPY}});
+            EXPECT_EQ(run.results, std::vector<int>{TASK_ERROR});
+            EXPECT_EQ(run.nStart, IDCANCEL);
+            std::vector<DialogInfo> boxes = a.Boxes();
+            EXPECT_EQ(boxes.size(), 1u);
+            if (boxes.size() != 1) continue;
+            EXPECT_EQ(U8(boxes[0].caption), U8(CopyCaption()));
+            EXPECT_TRUE(boxes[0].HasText(row.text)) << U8(boxes[0].AllText());
+            std::vector<CString> after;
+            ListTree(dir.Path(), L"", after);
+            EXPECT_TRUE(after == before);
+        }
+        EXPECT_EQ(ReadAll(dir.File(L"out\\c.txt\\inner.txt")), "inner");
+        EXPECT_EQ(ReadAll(dir.File(L"out\\tree")), "a file named tree");
     });
 }

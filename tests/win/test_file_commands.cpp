@@ -259,7 +259,7 @@ protected:
     static void SetUpTestSuite() {
         DeleteFolderTree(kRoot);
         for (LPCWSTR d : {L"", L"\\menu", L"\\menu\\Photos", L"\\work", L"\\v1.2", L"\\ren", L"\\ren\\dirA", L"\\ren\\dirA\\sub",
-                          L"\\nf", L"\\nf\\existing", L"\\del", L"\\exit",
+                          L"\\nf", L"\\nf\\existing", L"\\del", L"\\exit", L"\\clash", L"\\late", L"\\inway",
                           L"\\enter", L"\\enter\\aa", L"\\enter\\bb"})
             ::CreateDirectoryW(kRoot + d, nullptr);
         for (LPCWSTR f : {L"a.txt", L"b.doc", L"x.KVF", L"y.kvf", L"a.bkvf"}) WriteAll(kRoot + L"\\menu\\" + f, "m");
@@ -320,9 +320,56 @@ TEST(TaskDoneTest, OnlyASucceededTaskGivesItsSourceAway) {
         if (c.written) WriteAll(dir.File(c.written), "w");
         CString dst = c.dst ? dir.File(c.dst) : src;
         CFileTask task(src, dst, c.type, nullptr, nullptr);
+        // A folder's walk records what it took along.
+        if (c.folder) {
+            WIN32_FILE_ATTRIBUTE_DATA d;
+            ASSERT_TRUE(::GetFileAttributesExW(src + L"\\inner.txt.kvf", GetFileExInfoStandard, &d));
+            task.m_finished.push_back({src + L"\\inner.txt.kvf", FALSE, d.ftLastWriteTime, 1});
+            task.m_finished.push_back({src, TRUE, FILETIME{}, 0});
+        }
         CFileView::OnTaskDone(c.result, &task);
         EXPECT_EQ(!Exists(src), c.gone) << c.what;
     }
+}
+
+// A finished folder gives away what its walk took along and nothing else:
+// a file that came into it meanwhile stays, so does one saved anew since
+// the walk read it, and so do the folders that hold them; a folder left
+// empty goes, read-only files too.
+TEST(TaskDoneTest, AFolderGivesAwayOnlyWhatItsWalkTookAlong) {
+    TempDir dir;
+    const CString src = dir.File(L"F.kvf");
+    for (LPCWSTR d : {L"", L"\\done", L"\\held", L"\\held\\deep"}) ::CreateDirectoryW(src + d, nullptr);
+    CFileTask task(src, dir.File(L"F"), TASK_DECOMPRESS, nullptr, nullptr);
+    auto took = [&](LPCWSTR rel, DWORD attrs) {
+        CString path = src + rel;
+        WriteAll(path, "taken");
+        WIN32_FILE_ATTRIBUTE_DATA d;
+        ASSERT_TRUE(::GetFileAttributesExW(path, GetFileExInfoStandard, &d));
+        task.m_finished.push_back({path, FALSE, d.ftLastWriteTime, 5});
+        if (attrs) ::SetFileAttributesW(path, attrs);
+    };
+    took(L"\\a.kvf", 0);
+    took(L"\\done\\b.kvf", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    task.m_finished.push_back({src + L"\\done", TRUE, FILETIME{}, 0});
+    took(L"\\held\\deep\\c.kvf", 0);
+    task.m_finished.push_back({src + L"\\held\\deep", TRUE, FILETIME{}, 0});
+    took(L"\\resaved.txt", 0);
+    task.m_finished.push_back({src + L"\\held", TRUE, FILETIME{}, 0});
+    task.m_finished.push_back({src, TRUE, FILETIME{}, 0});
+    // Saved meanwhile: a new file deep down, and the old one anew.
+    WriteAll(src + L"\\held\\deep\\new.txt", "new");
+    WriteAll(src + L"\\resaved.txt", "saved anew");
+
+    CFileView::OnTaskDone(TASK_OK, &task);
+    std::vector<CString> left;
+    ht::ListTree(src, L"", left);
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> got;
+    for (const CString& p : left) got.push_back(p.ToUtf8());
+    EXPECT_EQ(got, (std::vector<std::string>{"\\held", "\\held\\deep", "\\held\\deep\\new.txt", "\\resaved.txt"}));
+    EXPECT_EQ(ReadAll(src + L"\\resaved.txt"), "saved anew");
+    EXPECT_EQ(ReadAll(src + L"\\held\\deep\\new.txt"), "new");
 }
 
 TEST_F(FileCommandsTest, ContextMenuOffersWhatTheSelectionAllows) {
@@ -550,6 +597,183 @@ TEST_F(FileCommandsTest, DecompressOfAnArchivedArchiveTakesOffOneKvf) {
     EXPECT_TRUE(a.Boxes().empty());
     DeleteFileW(dir + L"\\a.kvf");
     DeleteFileW(dir + L"\\a");
+}
+
+// A folder D.kvf holding a plain a and an archive a.kvf of another text:
+// its decompress used to copy a to D\a, ask about "replacing" that copy
+// (or replace it silently after an earlier Yes to All), restore the
+// archive over it, and then delete D.kvf: the plain a was gone. Now
+// nothing is asked and nothing written: one box names both entries, and
+// D.kvf stays as it was.
+TEST_F(FileCommandsTest, DecompressOfAFolderNeverReplacesWhatItWrote) {
+    const CString dir = kRoot + L"\\clash", src = dir + L"\\D.kvf", plain = src + L"\\a";
+    const char* kPlain = "PLAIN-A only copy";
+    // Yes, Yes to All, and an earlier Yes to All (in the task of C.kvf,
+    // decompressed first, onto a C\x that is there).
+    for (int answer : {IDOK, IDYESTOALL, 0}) {
+        SCOPED_TRACE(answer);
+        for (LPCWSTR left : {L"\\D.kvf", L"\\D", L"\\C.kvf", L"\\C"}) DeleteFolderTree(dir + left);
+        ::CreateDirectoryW(src, nullptr);
+        WriteAll(plain, kPlain);
+        ht::WriteArchive(src + L"\\a.kvf", "ARCHIVED other text", "abc123");
+        if (answer == 0) {
+            ::CreateDirectoryW(dir + L"\\C.kvf", nullptr);
+            ::CreateDirectoryW(dir + L"\\C", nullptr);
+            ht::WriteArchive(dir + L"\\C.kvf\\x.kvf", "x", "abc123");
+            WriteAll(dir + L"\\C\\x", "old x");
+        }
+        ASSERT_NO_FATAL_FAILURE(ShowInList(L"clash"));
+        ht::Answers a;
+        a.answerer.Answer(ht::kFileReplace, nullptr, answer ? answer : IDYESTOALL);
+        a.answerer.Answer(ht::kFolderReplace, nullptr, IDOK);
+        a.Finish();
+        if (answer == 0) SelectOnly({L"C.kvf", L"D.kvf"});
+        else SelectOnly({L"D.kvf"});
+        RunWithTimeout(kBatchMs, "decompress", [] { List()->SendMessage(WM_COMMAND, ID_DECOMPRESS); });
+        WaitForBatches();
+        PumpFor(300);
+
+        auto boxes = a.Boxes();
+        // The earlier task's two questions come first.
+        if (answer == 0) {
+            EXPECT_EQ(boxes.size(), 3u);
+            if (boxes.size() != 3) continue;
+            EXPECT_TRUE(boxes[1].caption == ht::kFileReplace);
+            EXPECT_TRUE(boxes[1].HasText(L"'x'")) << boxes[1].AllText().ToUtf8();
+            boxes.erase(boxes.begin(), boxes.begin() + 2);
+            EXPECT_EQ(ReadAll(dir + L"\\C\\x"), "x");
+            EXPECT_FALSE(Exists(dir + L"\\C.kvf"));
+        }
+        EXPECT_EQ(boxes.size(), 1u);
+        if (boxes.size() != 1) continue;
+        EXPECT_EQ(boxes[0].caption.ToUtf8(), "Error Decompressing File or Folder");
+        CString text = boxes[0].AllText();
+        EXPECT_TRUE(text.Find(L"Cannot decompress " + plain + L" :It and " + plain + L".kvf") == 0 ||
+                    text.Find(L"Cannot decompress " + plain + L".kvf :It and " + plain + L" ") == 0)
+            << text.ToUtf8();
+        EXPECT_TRUE(text.Find(L"would both be written to " + dir + L"\\D\\a.") > 0) << text.ToUtf8();
+        // The plain a byte for byte, the archive, the folder: all kept.
+        EXPECT_EQ(ReadAll(plain), kPlain);
+        EXPECT_EQ(ArchiveContent(src + L"\\a.kvf"), "ARCHIVED other text");
+        EXPECT_TRUE(Listed(L"D.kvf"));
+        EXPECT_FALSE(Exists(dir + L"\\D\\a"));
+    }
+    for (LPCWSTR left : {L"\\D.kvf", L"\\D", L"\\C.kvf", L"\\C"}) DeleteFolderTree(dir + left);
+}
+
+namespace {
+// Runs the task, then saves files into its source folder as another
+// program would while the task's source is still there: a new one, one in
+// a new sub-folder, and the plain file the task copied, anew.
+int RunThenSaveIntoTheSource(CFileTask& task) {
+    int nResult = task.Execute();
+    WriteAll(task.m_strSrc + L"\\late.txt", "saved meanwhile");
+    ::CreateDirectoryW(task.m_strSrc + L"\\sub\\later", nullptr);
+    WriteAll(task.m_strSrc + L"\\sub\\later\\deep.txt", "saved meanwhile, deeper");
+    WriteAll(task.m_strSrc + L"\\b.txt", "b saved anew");
+    return nResult;
+}
+}  // namespace
+
+// A file that another program saves into a folder while its decompress
+// runs was deleted with the folder without ever being restored. The
+// folder now gives away only what the task restored or copied, and the
+// folders that this leaves empty.
+TEST_F(FileCommandsTest, AFolderDecompressKeepsWhatWasSavedIntoItMeanwhile) {
+    const CString dir = kRoot + L"\\late", src = dir + L"\\E.kvf", dst = dir + L"\\E";
+    ::CreateDirectoryW(src, nullptr);
+    ::CreateDirectoryW(src + L"\\sub", nullptr);
+    ::CreateDirectoryW(src + L"\\gone", nullptr);
+    ht::WriteArchive(src + L"\\a.kvf", "restored a", "abc123");
+    WriteAll(src + L"\\b.txt", "plain b");
+    ht::WriteArchive(src + L"\\sub\\c.kvf", "restored c", "abc123");
+    ht::WriteArchive(src + L"\\gone\\d.kvf", "restored d", "abc123");
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"late"));
+    ht::Answers a;
+    a.Finish();
+    SelectOnly({L"E.kvf"});
+    CFileTaskThread::s_pfnRunTask = &RunThenSaveIntoTheSource;
+    RunWithTimeout(kBatchMs, "decompress", [] { List()->SendMessage(WM_COMMAND, ID_DECOMPRESS); });
+    WaitForBatches();
+    CFileTaskThread::s_pfnRunTask = nullptr;
+    PumpFor(300);
+    EXPECT_TRUE(a.Boxes().empty());
+    EXPECT_EQ(ReadAll(dst + L"\\a"), "restored a");
+    EXPECT_EQ(ReadAll(dst + L"\\b.txt"), "plain b");
+    EXPECT_EQ(ReadAll(dst + L"\\sub\\c"), "restored c");
+    EXPECT_EQ(ReadAll(dst + L"\\gone\\d"), "restored d");
+    std::vector<CString> left;
+    ht::ListTree(src, L"", left);
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> got;
+    for (const CString& p : left) got.push_back(p.ToUtf8());
+    EXPECT_EQ(got, (std::vector<std::string>{"\\b.txt", "\\late.txt", "\\sub", "\\sub\\later",
+                                             "\\sub\\later\\deep.txt"}));
+    EXPECT_EQ(ReadAll(src + L"\\late.txt"), "saved meanwhile");
+    EXPECT_EQ(ReadAll(src + L"\\b.txt"), "b saved anew");
+    EXPECT_TRUE(Listed(L"E.kvf"));
+    EXPECT_TRUE(Listed(L"E"));
+    DeleteFolderTree(src);
+    DeleteFolderTree(dst);
+}
+
+// Beside a folder of the target's name, the list's decompress and compress
+// used to ask about replacing a file and then call it in use; a folder
+// decompressed beside a file of its target's name asked about merging.
+// Now nothing is asked: one box names what is in the way, nothing changes.
+TEST_F(FileCommandsTest, AFolderOrFileInTheWayIsSaidNotAskedAbout) {
+    const CString dir = kRoot + L"\\inway";
+    ht::WriteArchive(dir + L"\\q.txt.kvf", "q", "abc123");
+    ::CreateDirectoryW(dir + L"\\q.txt", nullptr);
+    WriteAll(dir + L"\\q.txt\\inner.txt", "in q");
+    WriteAll(dir + L"\\w.txt", "w");
+    ::CreateDirectoryW(dir + L"\\w.txt.kvf", nullptr);
+    WriteAll(dir + L"\\w.txt.kvf\\inner.txt", "in w");
+    ::CreateDirectoryW(dir + L"\\M.kvf", nullptr);
+    ht::WriteArchive(dir + L"\\M.kvf\\m.kvf", "m", "abc123");
+    WriteAll(dir + L"\\M", "a file named M");
+    struct Row {
+        const char* what;
+        LPCWSTR item;
+        UINT command;
+        const char* caption;
+        CString text;
+    } rows[] = {
+        {"decompress beside a folder", L"q.txt.kvf", ID_DECOMPRESS, "Error Decompressing File or Folder",
+         L"Cannot decompress " + dir + L"\\q.txt :A folder of that name is in the way"},
+        {"compress beside a folder", L"w.txt", ID_COMPRESS, "Error Compressing File or Folder",
+         L"Cannot compress " + dir + L"\\w.txt.kvf :A folder of that name is in the way"},
+        {"folder decompressed beside a file", L"M.kvf", ID_DECOMPRESS, "Error Decompressing File or Folder",
+         L"Cannot decompress " + dir + L"\\M :A file of that name is in the way"},
+    };
+    ASSERT_NO_FATAL_FAILURE(ShowInList(L"inway"));
+    std::vector<CString> before;
+    ht::ListTree(dir, L"", before);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ht::Answers a;
+        a.answerer.Answer(ht::kFileReplace, nullptr, IDOK);
+        a.answerer.Answer(ht::kFolderReplace, nullptr, IDOK);
+        a.Finish();
+        SelectOnly({row.item});
+        UINT command = row.command;
+        RunWithTimeout(kBatchMs, row.what, [command] { List()->SendMessage(WM_COMMAND, command); });
+        WaitForBatches();
+        PumpFor(300);
+        auto boxes = a.Boxes();
+        EXPECT_EQ(boxes.size(), 1u);
+        if (boxes.size() != 1) continue;
+        EXPECT_EQ(boxes[0].caption.ToUtf8(), row.caption);
+        EXPECT_TRUE(boxes[0].HasText(row.text)) << boxes[0].AllText().ToUtf8();
+        std::vector<CString> after;
+        ht::ListTree(dir, L"", after);
+        EXPECT_TRUE(after == before);
+        EXPECT_TRUE(Listed(row.item));
+    }
+    EXPECT_EQ(ReadAll(dir + L"\\q.txt\\inner.txt"), "in q");
+    EXPECT_EQ(ReadAll(dir + L"\\w.txt.kvf\\inner.txt"), "in w");
+    EXPECT_EQ(ReadAll(dir + L"\\M"), "a file named M");
+    EXPECT_EQ(ReadAll(dir + L"\\w.txt"), "w");
 }
 
 TEST_F(FileCommandsTest, RenameWithF2EnterAndEsc) {
