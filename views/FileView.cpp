@@ -149,9 +149,11 @@ int CFileView::ShowFolder(const CString& strPath) {
     ClearList();
     int count = 0;
     WIN32_FIND_DATAW fd;
-    HANDLE hFind = ::FindFirstFileW(pattern, &fd);
+    // The folder as itself: from its plain path a folder whose name ends in
+    // a dot or a space would list its twin without them.
+    CString base = pattern.Left(pattern.GetLength() - 3);
+    HANDLE hFind = ::FindFirstFileW(AfxExactPathForm(base + L"*"), &fd);
     if (hFind != INVALID_HANDLE_VALUE) {
-        CString base = pattern.Left(pattern.GetLength() - 3);
         do {
             if (!lstrcmpW(fd.cFileName, L".") || !lstrcmpW(fd.cFileName, L"..")) continue;
             AddItem(base + fd.cFileName, count, &fd);
@@ -213,6 +215,10 @@ void CFileView::OnItemActivate(NMHDR* pNMHDR, LRESULT* pResult) {
     if (IsFolder(pRecord)) {
         CString name = pRecord->GetDisplayName();
         if (CDocument* pDoc = GetDocument()) pDoc->UpdateAllViews(this, HINT_OPEN_SUBFOLDER, &name);
+    } else if (!AfxIsPlainPathExact(pRecord->GetPath())) {
+        // The program that opens it would be given a plain path, and would
+        // open another file by it (or a device).
+        ShowTaskError(pRecord->GetPath() + TaskString(IDS_NAME_NOT_PLAIN), L"KIV");
     } else {
         ::ShellExecuteW(nullptr, L"open", pRecord->GetPath(), nullptr, nullptr, SW_SHOWNORMAL);
     }
@@ -467,8 +473,12 @@ void CFileView::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
     UINT nRefusal = 0;
     if (strNew.IsEmpty()) nRefusal = IDS_NEED_FILE_NAME;
     else if (::wcspbrk(strNew, BAD_NAME_CHARS)) nRefusal = IDS_BAD_NAME_CHARS;
+    // A new name that Windows programs could not open by its plain path is
+    // not given (the system would otherwise drop its trailing dot or space).
+    else if (!AfxIsPlainPathExact(strNew)) nRefusal = IDS_NAME_NOT_PLAIN;
     if (nRefusal) {
-        ShowTaskError(TaskString(nRefusal), TaskString(IDS_RENAME));
+        ShowTaskError(nRefusal == IDS_NAME_NOT_PLAIN ? strNew + TaskString(nRefusal) : TaskString(nRefusal),
+                      TaskString(IDS_RENAME));
         // Editing starts again once this notification is over.
         PostMessage(WM_RESTART_RENAME, 0, (LPARAM)pRecord);
         return;
@@ -480,7 +490,7 @@ void CFileView::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
     // took reaches the label, the record and the tree.
     CString strOldPath = pRecord->GetPath();
     CString strNewPath = GetFolderPart(strOldPath) + L"\\" + strNew;
-    if (!::MoveFileW(strOldPath, strNewPath)) {
+    if (!::MoveFileW(AfxExactPathForm(strOldPath), AfxExactPathForm(strNewPath))) {
         DWORD dwError = ::GetLastError();
         ShowTaskError(strNew + L": " + ErrorText(dwError), TaskString(IDS_RENAME));
         return;
@@ -513,21 +523,21 @@ void CFileView::OnNewFolder() {
     CString candidate = base + L"\\" + name;
     WIN32_FIND_DATAW fd;
     for (int n = 1;; ++n) {
-        HANDLE h = ::FindFirstFileW(candidate, &fd);
+        HANDLE h = ::FindFirstFileW(AfxExactPathForm(candidate), &fd);
         if (h == INVALID_HANDLE_VALUE) break;
         ::FindClose(h);
         suffix.Format(L" (%d)", n);
         candidate = base + L"\\" + name + suffix;
     }
     CString strName = name + suffix;
-    if (!::CreateDirectoryW(candidate, nullptr)) {
+    if (!::CreateDirectoryW(AfxExactPathForm(candidate), nullptr)) {
         DWORD dwError = ::GetLastError();
         ShowTaskError(TaskString(IDS_CANNOT_CREATE) + strName + CauseText(dwError, candidate), TaskString(IDS_ERROR_CREATING));
         return;
     }
     CListCtrl& list = GetListCtrl();
     int nIndex = list.GetItemCount();
-    HANDLE h = ::FindFirstFileW(candidate, &fd);
+    HANDLE h = ::FindFirstFileW(AfxExactPathForm(candidate), &fd);
     if (h == INVALID_HANDLE_VALUE) return;
     ::FindClose(h);
     AddItem(candidate, nIndex);
@@ -567,7 +577,7 @@ void CFileView::OnDecompress() { StartSelectionBatch(TASK_DECOMPRESS, TRUE, TRUE
 void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
     if (nResult != TASK_OK || !pTask) return;
     if (pTask->m_nType != TASK_COMPRESS && pTask->m_nType != TASK_DECOMPRESS) return;
-    DWORD dwAttrs = ::GetFileAttributesW(pTask->m_strSrc);
+    DWORD dwAttrs = ::GetFileAttributesW(AfxExactPathForm(pTask->m_strSrc));
     if (dwAttrs == INVALID_FILE_ATTRIBUTES) return;
     // A folder compressed in place holds its own archives: it stays.
     if ((dwAttrs & FILE_ATTRIBUTE_DIRECTORY) &&
@@ -578,7 +588,7 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
     // the source itself succeeds without writing anything new.
     if (!(dwAttrs & FILE_ATTRIBUTE_DIRECTORY)) {
         CString strWritten = WrittenFile(*pTask);
-        DWORD dwWritten = ::GetFileAttributesW(strWritten);
+        DWORD dwWritten = ::GetFileAttributesW(AfxExactPathForm(strWritten));
         if (IsSamePath(strWritten, pTask->m_strSrc) || dwWritten == INVALID_FILE_ATTRIBUTES ||
             (dwWritten & FILE_ATTRIBUTE_DIRECTORY))
             return;
