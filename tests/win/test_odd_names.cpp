@@ -105,7 +105,8 @@ void RemoveTreeRaw(const CString& path) {
 // A folder on the drive E: holding the odd names and their twins, each
 // file holding its own name so that a mix-up shows:
 //   tdfile. / tdfile, tdc. / tdc, "name " / name, nul.txt, aux.txt (files)
-//   tddir. (in-dot, sub-dot\) / tddir (in-twin, sub-twin\)   (folders)
+//   tddir. (in-dot, sub-dot\) / tddir (in-twin)   (folders)
+//   lone. (a file) and lonedir. (a folder), without twins
 class OddDrive {
 public:
     explicit OddDrive(LPCWSTR name) : m_root(CString(L"E:\\") + name) {
@@ -114,10 +115,13 @@ public:
         for (LPCWSTR f : {L"tdfile.", L"tdfile", L"tdc.", L"tdc", L"name ", L"name", L"nul.txt", L"aux.txt"})
             PutRaw(Path(f), "bytes of " + CString(f).ToUtf8());
         for (LPCWSTR d : {L"tddir.", L"tddir", L"out"}) MakeDirRaw(Path(d));
+        // Odd names without a twin: their plain paths name nothing at all.
+        PutRaw(Path(L"lone."), "bytes of lone.");
+        MakeDirRaw(Path(L"lonedir."));
         PutRaw(Path(L"tddir.\\in-dot"), "inside the dotted folder");
         PutRaw(Path(L"tddir\\in-twin"), "inside the twin folder");
+        // Only the dotted folder holds a folder: the tree must say so of it alone.
         MakeDirRaw(Path(L"tddir.\\sub-dot"));
-        MakeDirRaw(Path(L"tddir\\sub-twin"));
     }
     ~OddDrive() { RemoveTreeRaw(m_root); }
     const CString& Root() const { return m_root; }
@@ -289,7 +293,7 @@ TEST(OddNamesTest, DeleteFolderTreeRemovesTheVeryNameGiven) {
         {"file 'name '", L"name ", {L"name "}},
         {"file nul.txt", L"nul.txt", {L"nul.txt"}},
         {"folder tddir.", L"tddir.", {L"tddir.", L"tddir.\\in-dot", L"tddir.\\sub-dot"}},
-        {"folder tddir, holding such names", L"tddir", {L"tddir", L"tddir\\in-twin", L"tddir\\sub-twin",
+        {"folder tddir, holding such names", L"tddir", {L"tddir", L"tddir\\in-twin",
                                                          L"tddir\\x.", L"tddir\\x", L"tddir\\con"}},
     };
     for (const Row& row : rows) {
@@ -411,7 +415,8 @@ OddDrive* OddListTest::s_pDrive = nullptr;
 // list show what the folder tddir. itself holds.
 TEST_F(OddListTest, ListAndTreeShowEachNameAsItself) {
     ASSERT_NO_FATAL_FAILURE(ShowInList({}, Drive().Root()));
-    for (LPCWSTR name : {L"tdfile.", L"tdfile", L"name ", L"name", L"nul.txt", L"aux.txt", L"tddir.", L"tddir"}) {
+    for (LPCWSTR name : {L"tdfile.", L"tdfile", L"name ", L"name", L"nul.txt", L"aux.txt", L"tddir.", L"tddir",
+                         L"lone.", L"lonedir."}) {
         SCOPED_TRACE(U8(name));
         int i = IndexOf(name);
         ASSERT_GE(i, 0) << Join(ListLabels());
