@@ -473,8 +473,9 @@ void CFileView::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
     UINT nRefusal = 0;
     if (strNew.IsEmpty()) nRefusal = IDS_NEED_FILE_NAME;
     else if (::wcspbrk(strNew, BAD_NAME_CHARS)) nRefusal = IDS_BAD_NAME_CHARS;
-    // A new name that Windows programs could not open by its plain path is
-    // not given (the system would otherwise drop its trailing dot or space).
+    // A new name that other programs could not open the file by (one that
+    // ends in a dot or a space, or that Windows keeps for a device) is not
+    // given; renaming such a file to a plain name is how it is mended.
     else if (!AfxIsPlainPathExact(strNew)) nRefusal = IDS_NAME_NOT_PLAIN;
     if (nRefusal) {
         ShowTaskError(nRefusal == IDS_NAME_NOT_PLAIN ? strNew + TaskString(nRefusal) : TaskString(nRefusal),
