@@ -37,7 +37,7 @@ EntryFileInfo::EntryFileInfo()
 void EntryFileInfo::SetFromFile(CFile& file) {
     CFileStatus status;
     if (file.GetStatus(status)) m_time = status.m_mtime;
-    m_dwExternalAttr = GetFileAttributesW(file.GetFilePath());
+    m_dwExternalAttr = GetFileAttributesW(AfxExactPathForm(file.GetFilePath()));
 }
 
 DWORD EntryFileInfo::GetDosDateTime() const {

@@ -44,7 +44,8 @@ int CopyOneFile(CFileTask& task, const CString& strSrc, const CString& strDst) {
     CTempFileGuard temp(MakeTempSibling(strDst));
     CopyProgressData data = {task.m_pfnProgress, task.m_pContext, 0};
     BOOL bNeverCancel = FALSE;
-    if (!CopyFileExW(strSrc, temp.Path(), CopyProgressRoutine, &data, &bNeverCancel, COPY_FILE_FAIL_IF_EXISTS)) {
+    if (!CopyFileExW(AfxExactPathForm(strSrc), AfxExactPathForm(temp.Path()), CopyProgressRoutine, &data,
+                     &bNeverCancel, COPY_FILE_FAIL_IF_EXISTS)) {
         DWORD dwError = GetLastError();
         RemoveTemp(temp.Path());
         if (dwError == ERROR_REQUEST_ABORTED) return TASK_CANCELLED;
@@ -124,7 +125,8 @@ int CFileTask::DoDeleteDir(CString strSrc, CString strDst) {
     return GuardHandler(TASK_DELETE, strSrc, [&]() -> int {
         // A link goes itself; what it points to is not in the folder that
         // is deleted, and is never listed or touched.
-        if (IsFolderLink(GetFileAttributesW(strSrc))) {
+        CString strExact = AfxExactPathForm(strSrc);
+        if (IsFolderLink(GetFileAttributesW(strExact))) {
             if (!RemoveLink(strSrc)) {
                 ShowTaskError(TaskString(1002) + strSrc + TaskString(129), TaskString(115));
                 return TASK_ERROR;
@@ -133,7 +135,7 @@ int CFileTask::DoDeleteDir(CString strSrc, CString strDst) {
             return TASK_OK;
         }
         std::vector<FolderEntry> entries;
-        if (ListFolder(strSrc, entries) || GetFileAttributesW(strSrc) != INVALID_FILE_ATTRIBUTES) {
+        if (ListFolder(strSrc, entries) || GetFileAttributesW(strExact) != INVALID_FILE_ATTRIBUTES) {
             // A child that failed has shown its message; the others still go.
             for (const FolderEntry& entry : entries) {
                 if (IsTaskCancelled(*this)) return TASK_CANCELLED;
@@ -143,15 +145,15 @@ int CFileTask::DoDeleteDir(CString strSrc, CString strDst) {
                 // The child's message said it: each other entry would fail alike.
                 if (m_bWriteProtected) return TASK_ERROR;
             }
-            if (_wchmod(strSrc, _S_IWRITE) == -1) {
+            if (_wchmod(strExact, _S_IWRITE) == -1) {
                 if (IsWriteProtected(strSrc, GetLastError())) return DeleteRefused(*this, strSrc, ERROR_WRITE_PROTECT);
                 ShowTaskError(TaskString(126) + strSrc, TaskString(127));
                 return TASK_ERROR;
             }
             // A folder whose removal only became pending (something still
             // holds it open) is still there: that is no success either.
-            if (!RemoveDirectoryW(strSrc)) return DeleteRefused(*this, strSrc, GetLastError());
-            if (GetFileAttributesW(strSrc) != INVALID_FILE_ATTRIBUTES) {
+            if (!RemoveDirectoryW(strExact)) return DeleteRefused(*this, strSrc, GetLastError());
+            if (GetFileAttributesW(strExact) != INVALID_FILE_ATTRIBUTES) {
                 ShowTaskError(TaskString(1002) + strSrc + TaskString(129), TaskString(115));
                 return TASK_ERROR;
             }

@@ -114,7 +114,8 @@ BOOL ListFolder(const CString& strFolder, std::vector<FolderEntry>& entries) {
     BOOL bMore = finder.FindFile(strFolder + L"\\*.*");
     if (!bMore) {
         // A drive root has no "." entry: an empty one matches nothing.
-        return GetLastError() == ERROR_FILE_NOT_FOUND && GetFileAttributesW(strFolder) != INVALID_FILE_ATTRIBUTES;
+        return GetLastError() == ERROR_FILE_NOT_FOUND &&
+               GetFileAttributesW(AfxExactPathForm(strFolder)) != INVALID_FILE_ATTRIBUTES;
     }
     DWORD dwEnd = ERROR_NO_MORE_FILES;
     while (bMore) {
@@ -130,15 +131,7 @@ BOOL ListFolder(const CString& strFolder, std::vector<FolderEntry>& entries) {
     return FALSE;
 }
 
-CString FullPath(const CString& strPath) {
-    DWORD n = GetFullPathNameW(strPath, 0, nullptr, nullptr);
-    if (n == 0) return strPath;
-    CString strFull;
-    LPWSTR p = strFull.GetBuffer((int)n);
-    DWORD got = GetFullPathNameW(strPath, n, p, nullptr);
-    strFull.ReleaseBuffer(got > 0 && got < n ? (int)got : 0);
-    return strFull.IsEmpty() ? strPath : strFull;
-}
+CString FullPath(const CString& strPath) { return AfxFullPathForm(strPath); }
 
 BOOL IsSamePath(const CString& strA, const CString& strB) {
     return FullPath(strA).CompareNoCase(FullPath(strB)) == 0;
@@ -212,10 +205,10 @@ CString MakeTempSibling(const CString& strTarget) {
     for (int nTry = 0; nTry < 0x10000; ++nTry) {
         CString strName;
         strName.Format(L"~kiv%04lx%04x.tmp", GetCurrentProcessId() & 0xFFFF, (++s_nSerial) & 0xFFFF);
-        // Its name may be longer than the target's: past MAX_PATH it is
-        // used in the long form, so a target that fits is never refused
-        // because of it.
-        strPath = AfxLongPathForm(strFolder + strName);
+        // Its name may be longer than the target's: in the exact form a
+        // target that fits is never refused because of it, and a folder
+        // whose name ends in a dot or a space is that very folder.
+        strPath = AfxExactPathForm(strFolder + strName);
         if (GetFileAttributesW(strPath) == INVALID_FILE_ATTRIBUTES) break;
     }
     return strPath;
@@ -223,10 +216,11 @@ CString MakeTempSibling(const CString& strTarget) {
 
 BOOL RemoveTemp(const CString& strTemp) {
     if (strTemp.IsEmpty()) return TRUE;
-    DWORD dwAttr = GetFileAttributesW(strTemp);
+    CString strExact = AfxExactPathForm(strTemp);
+    DWORD dwAttr = GetFileAttributesW(strExact);
     if (dwAttr == INVALID_FILE_ATTRIBUTES) return TRUE;
-    if (dwAttr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(strTemp, dwAttr & ~FILE_ATTRIBUTE_READONLY);
-    return DeleteFileW(strTemp) || GetFileAttributesW(strTemp) == INVALID_FILE_ATTRIBUTES;
+    if (dwAttr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(strExact, dwAttr & ~FILE_ATTRIBUTE_READONLY);
+    return DeleteFileW(strExact) || GetFileAttributesW(strExact) == INVALID_FILE_ATTRIBUTES;
 }
 
 namespace {
@@ -238,15 +232,16 @@ void SetDriveWriteProbe(DriveWriteProbe pfnProbe) { g_pfnDriveWriteProbe = pfnPr
 BOOL FlushToDrive(const CString& strPath) {
     // Flushing needs a handle with write access, which a read-only file
     // (a restored entry may be one) does not give until the bit is off.
-    DWORD dwAttr = GetFileAttributesW(strPath);
+    CString strExact = AfxExactPathForm(strPath);
+    DWORD dwAttr = GetFileAttributesW(strExact);
     BOOL bReadOnly = dwAttr != INVALID_FILE_ATTRIBUTES && (dwAttr & FILE_ATTRIBUTE_READONLY);
-    if (bReadOnly && !SetFileAttributesW(strPath, dwAttr & ~FILE_ATTRIBUTE_READONLY)) return FALSE;
-    HANDLE h = CreateFileW(strPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    if (bReadOnly && !SetFileAttributesW(strExact, dwAttr & ~FILE_ATTRIBUTE_READONLY)) return FALSE;
+    HANDLE h = CreateFileW(strExact, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     BOOL bOk = h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
     DWORD dwError = bOk ? ERROR_SUCCESS : GetLastError();
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    if (bReadOnly) SetFileAttributesW(strPath, dwAttr);
+    if (bReadOnly) SetFileAttributesW(strExact, dwAttr);
     if (bOk && g_pfnDriveWriteProbe && !g_pfnDriveWriteProbe(L"flushed", strPath, 0)) return FALSE;
     SetLastError(dwError);
     return bOk;
@@ -255,7 +250,7 @@ BOOL FlushToDrive(const CString& strPath) {
 BOOL MoveIntoPlace(const CString& strTemp, const CString& strTarget, DWORD dwFlags) {
     dwFlags |= MOVEFILE_WRITE_THROUGH;
     if (g_pfnDriveWriteProbe && !g_pfnDriveWriteProbe(L"move", strTemp, dwFlags)) return FALSE;
-    return MoveFileExW(strTemp, strTarget, dwFlags);
+    return MoveFileExW(AfxExactPathForm(strTemp), AfxExactPathForm(strTarget), dwFlags);
 }
 
 BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption) {
@@ -266,14 +261,14 @@ BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, cons
         ShowTaskError(FailureText(op, strTarget, dwError), strCaption);
         return FALSE;
     }
-    DWORD dwOldAttr = GetFileAttributesW(strTarget);
+    DWORD dwOldAttr = GetFileAttributesW(AfxExactPathForm(strTarget));
     if (dwOldAttr != INVALID_FILE_ATTRIBUTES && !ResetFileAttributes(strTarget, op, FALSE)) {
         RemoveTemp(strTemp);
         return FALSE;
     }
     if (MoveIntoPlace(strTemp, strTarget, MOVEFILE_REPLACE_EXISTING)) return TRUE;
     DWORD dwError = GetLastError();
-    if (dwOldAttr != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(strTarget, dwOldAttr);
+    if (dwOldAttr != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(AfxExactPathForm(strTarget), dwOldAttr);
     RemoveTemp(strTemp);
     ShowTaskError(FailureText(op, strTarget, dwError), strCaption);
     return FALSE;
@@ -413,7 +408,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
     // What a link shows belongs to another place: it is neither written
     // into the target nor counted as done, so its source is never removed
     // as finished (the task reports the skip).
-    if (IsFolderLink(GetFileAttributesW(strSrc))) {
+    if (IsFolderLink(GetFileAttributesW(AfxExactPathForm(strSrc)))) {
         ShowTaskError(TaskString(1000 + op) + strSrc + TaskString(IDS_LINK_SKIPPED), TaskCaption(op));
         task.m_bLinkSkipped = TRUE;
         return TASK_OK;
@@ -431,9 +426,9 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
     // then be removed as done: neither is written, and the folder stays.
     if (CheckOneTargetEach(task, op, strSrc, strDst, entries) != TASK_OK) return TASK_ERROR;
 
-    // A missing target folder is made in the long form: Windows makes one by
+    // A missing target folder is made in the exact form: Windows makes one by
     // its plain path only below 248 characters, and files that fit can go
-    // in a longer one.
+    // in a longer one; nor would the plain path keep a trailing dot or space.
     BOOL bReadOnly = FALSE, bFolder = FALSE;
     if (FindExisting(strDst, bReadOnly, &bFolder)) {
         if (!bFolder) return RefuseFileInTheWay(op, strDst);
@@ -441,7 +436,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
             int nAnswer = AskMergeFolder(task, strDst);
             if (int nResult = ConfirmationResult(task, nAnswer, strSrc, TRUE)) return nResult;
         }
-    } else if (!CreateDirectoryW(AfxLongPathForm(strDst), nullptr)) {
+    } else if (!CreateDirectoryW(AfxExactPathForm(strDst), nullptr)) {
         ShowTaskError(FailureText(op, strSrc, GetLastError(), strDst), TaskString(114));
         return TASK_ERROR;
     }
@@ -454,7 +449,7 @@ int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString
         // The tree being built inside its own source is output, not input.
         if (entry.bFolder && IsSamePath(strChildSrc, task.m_strDst)) continue;
         WIN32_FILE_ATTRIBUTE_DATA found = {};
-        BOOL bFound = !entry.bFolder && GetFileAttributesExW(strChildSrc, GetFileExInfoStandard, &found);
+        BOOL bFound = !entry.bFolder && GetFileAttributesExW(AfxExactPathForm(strChildSrc), GetFileExInfoStandard, &found);
         int nResult = (task.*(entry.bFolder ? pfnDir : pfnFile))(strChildSrc, strChildDst);
         if (nResult != TASK_OK) return nResult;
         if (bFound && !bInPlace)

@@ -74,7 +74,9 @@ typedef int (CFileTask::*TaskHandler)(CString, CString);
 int MirrorFolder(CFileTask& task, DWORD op, const CString& strSrc, const CString& strDst, TaskHandler pfnDir,
                  TaskHandler pfnFile);
 
-// The full path (GetFullPathNameW); the path itself when that fails.
+// The full path as the user knows it (AfxFullPathForm: every name kept as
+// it is, so tdfile. and tdfile stay two files); the path itself when it
+// cannot be made.
 CString FullPath(const CString& strPath);
 // Both paths name the same file: full paths compared without letter case.
 BOOL IsSamePath(const CString& strA, const CString& strB);
@@ -118,8 +120,8 @@ BOOL IsPathTooLong(const CString& strPath);
 // under the operation's caption, then TASK_ERROR.
 int RefuseLongPath(DWORD op, const CString& strPath);
 
-// An unused name in the target's folder (in the long form when the plain
-// one would reach MAX_PATH). A replacement is written there and
+// An unused name in the target's folder, in the exact form
+// (AfxExactPathForm). A replacement is written there and
 // put in the target's place only once it is complete, so a failure or a
 // cancel leaves an existing target as it was.
 CString MakeTempSibling(const CString& strTarget);

@@ -129,16 +129,17 @@ BOOL IsFullPath(const CString& strPath) {
 
 BOOL CreateFolderTree(const CString& strPath) {
     CString strParent = GetFolderPart(strPath);
-    if (!PathFileExistsW(strParent)) {
+    if (GetFileAttributesW(AfxExactPathForm(strParent)) == INVALID_FILE_ATTRIBUTES) {
         // No separator left to climb: the drive or share itself is missing.
         if (strParent == strPath) return FALSE;
         if (!CreateFolderTree(strParent)) return FALSE;
     }
-    return CreateDirectoryW(strPath, nullptr);
+    return CreateDirectoryW(AfxExactPathForm(strPath), nullptr);
 }
 
 BOOL RemoveLink(const CString& strPath) {
-    HANDLE h = CreateFileW(strPath, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+    CString strExact = AfxExactPathForm(strPath);
+    HANDLE h = CreateFileW(strExact, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return FALSE;
@@ -169,7 +170,7 @@ BOOL RemoveLink(const CString& strPath) {
         SetLastError(dwError);
         return FALSE;
     }
-    if (GetFileAttributesW(strPath) == INVALID_FILE_ATTRIBUTES) return TRUE;
+    if (GetFileAttributesW(strExact) == INVALID_FILE_ATTRIBUTES) return TRUE;
     SetLastError(ERROR_SHARING_VIOLATION);  // still held open: its removal is only pending
     return FALSE;
 }
@@ -177,14 +178,16 @@ BOOL RemoveLink(const CString& strPath) {
 namespace {
 // Whether the tree needs its own entry-by-entry removal: the path, or any
 // path below it, has MAX_PATH characters or more, or a folder in it is a
-// link, which the shell's deletion would follow. Links are not entered.
+// link, which the shell's deletion would follow, or a name in it is one
+// that the shell, which takes only plain paths, would take for another
+// (tddir. for tddir, nul.txt for the device). Links are not entered.
 bool NeedsOwnRemoval(const CString& strPath) {
-    if (strPath.GetLength() >= MAX_PATH - 1) return true;
-    DWORD attrs = GetFileAttributesW(strPath);
+    if (strPath.GetLength() >= MAX_PATH - 1 || !AfxIsPlainPathExact(strPath)) return true;
+    DWORD attrs = GetFileAttributesW(AfxExactPathForm(strPath));
     if (IsFolderLink(attrs)) return true;
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(strPath + L"\\*", &fd);
+    HANDLE h = FindFirstFileW(AfxExactPathForm(strPath + L"\\*"), &fd);
     if (h == INVALID_HANDLE_VALUE) return false;
     bool found = false;
     do {
@@ -200,10 +203,11 @@ bool NeedsOwnRemoval(const CString& strPath) {
 // change those of what it points to.
 int RemoveTreeDirect(const CString& strPath, DWORD attrs) {
     if (IsFolderLink(attrs)) return RemoveLink(strPath) ? 0 : (int)GetLastError();
-    SetFileAttributesW(strPath, attrs & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(strPath) ? 0 : (int)GetLastError();
+    CString strExact = AfxExactPathForm(strPath);
+    SetFileAttributesW(strExact, attrs & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(strExact) ? 0 : (int)GetLastError();
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(strPath + L"\\*", &fd);
+    HANDLE h = FindFirstFileW(strExact + L"\\*", &fd);
     int r = 0;
     if (h != INVALID_HANDLE_VALUE) {
         do {
@@ -213,7 +217,7 @@ int RemoveTreeDirect(const CString& strPath, DWORD attrs) {
         } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
-    if (!RemoveDirectoryW(strPath) && !r) r = (int)GetLastError();
+    if (!RemoveDirectoryW(strExact) && !r) r = (int)GetLastError();
     return r;
 }
 }  // namespace
@@ -225,11 +229,13 @@ int DeleteFolderTree(const CString& strPath) {
     // password folder. Only a full path (drive or share) is handed over.
     if (!IsAbsolutePath(strPath)) return ERROR_BAD_PATHNAME;
     // Given a tree that holds a path of MAX_PATH characters or more, Wine's
-    // shell deletes the current folder's contents instead, and given a link
-    // to a folder it deletes what the link points to: such a tree is
-    // removed here, entry by entry, and the shell only told of it.
+    // shell deletes the current folder's contents instead, given a link to
+    // a folder it deletes what the link points to, and given a name that
+    // ends in a dot or a space it deletes the one without them: such a tree
+    // is removed here, entry by entry, through paths that name each entry
+    // itself, and the shell only told of it.
     if (NeedsOwnRemoval(strPath)) {
-        DWORD attrs = GetFileAttributesW(strPath);
+        DWORD attrs = GetFileAttributesW(AfxExactPathForm(strPath));
         if (attrs == INVALID_FILE_ATTRIBUTES) return (int)GetLastError();
         int r = RemoveTreeDirect(strPath, attrs);
         if (r == 0)

@@ -69,7 +69,9 @@ BOOL CreateFolderTree(const CString& strPath);
 // An empty or relative path is refused with a nonzero code. A link to a
 // folder, in the tree or the path itself, is removed as itself: nothing it
 // points to is touched (the tree is then removed entry by entry, and a link
-// that cannot be removed as itself fails the deletion).
+// that cannot be removed as itself fails the deletion). So is a tree whose
+// path or any name in it the shell's plain paths cannot name
+// (AfxIsPlainPathExact): tddir. goes, never tddir beside it.
 int DeleteFolderTree(const CString& strPath);
 
 // A folder that is a symbolic link or a junction (a reparse point): what it

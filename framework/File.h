@@ -86,5 +86,41 @@ private:
 // Windows without long-path support refuses) the same with the "\\?\"
 // prefix ("\\?\UNC\" for a network path). A path that already has a
 // device prefix, or whose full path cannot be made, comes back unchanged.
+// Built by the system's own full-path rules, which drop a trailing dot or
+// space of every name: a path handed to the system for a file the program
+// works on takes AfxExactPathForm instead.
 CString AfxLongPathForm(LPCTSTR lpszPath);
+
+// The form of a path that names that very file to the system's wide calls,
+// at any length: a full path (X:\... or \\server\share\...) comes back
+// with the "\\?\" prefix ("\\?\UNC\server\share\..." for a network
+// path), its "." and ".." names resolved, "/" made "\" and empty names
+// dropped, and every other character as it was. From a plain path the
+// system drops a trailing dot or space of a name (tdfile. would be tdfile)
+// and takes a name it keeps for a device (nul.txt, aux) for that device;
+// from this form it does neither. A path that already has a device prefix
+// ("\\?\", "\\.\"), and one that is not full (relative, rooted at the
+// current drive, or an empty one), comes back unchanged.
+CString AfxExactPathForm(LPCTSTR lpszPath);
+// The full path as the user knows it, for messages and for comparing: a
+// "\\?\" path without its prefix (a "\\.\" one as it is); a full path resolved as
+// AfxExactPathForm resolves it, without the prefix; a path that is not full
+// made full by the system (its rules apply then), or left unchanged when
+// that fails.
+CString AfxFullPathForm(LPCTSTR lpszPath);
+// Whether the system takes the plain form of this path for that very path:
+// no name in it ends in a dot or a space, and none is one that Windows keeps
+// for a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, alone or with an
+// extension). Only such a path may go to a call that takes no "\\?\"
+// form (the shell's file operations, another program's command line).
+BOOL AfxIsPlainPathExact(LPCTSTR lpszPath);
+// FindFirstFileW through AfxExactPathForm. A last name without wildcards
+// is still a pattern to the system (Wine matches tdd. to tdd as well): only
+// an entry of that very name, or of that short name, is taken, and none
+// leaves INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND. bExact tells the
+// caller that the name had no wildcards, so no other entry can follow.
+HANDLE AfxFindFirstFile(LPCTSTR lpszPath, WIN32_FIND_DATAW* pFound, BOOL* pbExact = nullptr);
+#else
+// The portable build hands paths to the system as they are.
+inline CString AfxExactPathForm(LPCTSTR lpszPath) { return CString(lpszPath); }
 #endif

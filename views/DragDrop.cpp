@@ -69,7 +69,7 @@ STDMETHODIMP CKivDropSource::QueryContinueDrag(BOOL bEscapePressed, DWORD dwKeyS
     // ".kvf" off an archive's, and a folder is restored under the name the
     // drop was offered (ListDropPaths).
     for (const SourceMap& m : m_arrSourceMap) {
-        DWORD dwAttrs = ::GetFileAttributesW(m.first);
+        DWORD dwAttrs = ::GetFileAttributesW(AfxExactPathForm(m.first));
         BOOL bFolder = dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
         pBatch->AddTask(m.first, DecompressTargetBeside(m.second, bFolder), TASK_DECOMPRESS);
     }

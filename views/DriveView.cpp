@@ -152,9 +152,10 @@ void CDriveView::ShowExpandButton(HTREEITEM hItem) {
 BOOL CDriveView::AddSubFolders(HTREEITEM hItem) {
     CFileItem* pRecord = GetItemRecord(hItem);
     if (!pRecord) return FALSE;
-    CString pattern = pRecord->GetPath() + L"\\*.*";
+    // The folder as itself: from its plain path a folder whose name ends in
+    // a dot or a space would show its twin's sub-folders.
     WIN32_FIND_DATAW fd;
-    HANDLE hFind = ::FindFirstFileW(pattern, &fd);
+    HANDLE hFind = ::FindFirstFileW(AfxExactPathForm(pRecord->GetPath() + L"\\*"), &fd);
     if (hFind == INVALID_HANDLE_VALUE) return FALSE;
     do {
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;

@@ -43,12 +43,36 @@ struct TypeInfo {
     int nIcon;
     CString strTypeName;
 };
+
+// The shell's icon and type name for a path. The shell takes only plain
+// paths, and from the plain path of a name that ends in a dot or a space,
+// or that Windows keeps for a device, it would describe another file or the
+// device: such a name is described by its attributes alone.
+BOOL ShellIconAndType(const CString& strPath, DWORD dwAttributes, SHFILEINFOW& sfi) {
+    UINT uFlags = SHGFI_SYSICONINDEX | SHGFI_TYPENAME;
+    if (!AfxIsPlainPathExact(strPath)) uFlags |= SHGFI_USEFILEATTRIBUTES;
+    return ::SHGetFileInfoW(strPath, dwAttributes, &sfi, sizeof(sfi), uFlags) != 0;
+}
+
+// Whether a folder holds a folder, read through the exact path (the shell's
+// answer for such a name would be another folder's).
+BOOL HoldsFolder(const CString& strFolder) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW(AfxExactPathForm(strFolder + L"\\*"), &fd);
+    if (h == INVALID_HANDLE_VALUE) return FALSE;
+    BOOL bFound = FALSE;
+    do {
+        bFound = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && lstrcmpW(fd.cFileName, L".") &&
+                 lstrcmpW(fd.cFileName, L"..");
+    } while (!bFound && ::FindNextFileW(h, &fd));
+    ::FindClose(h);
+    return bFound;
+}
 }  // namespace
 
 BOOL CFileItem::ShellInfoByType(const CString& strPath, DWORD dwAttributes, SHFILEINFOW& sfi) {
     BOOL bFolder = (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (!bFolder && HasOwnIcon(strPath))
-        return ::SHGetFileInfoW(strPath, 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX | SHGFI_TYPENAME) != 0;
+    if (!bFolder && HasOwnIcon(strPath)) return ShellIconAndType(strPath, dwAttributes, sfi);
     // One answer serves every entry of the same extension (the list lives
     // on the interface thread only).
     static std::map<CString, TypeInfo>* cache = new std::map<CString, TypeInfo>;
@@ -59,7 +83,7 @@ BOOL CFileItem::ShellInfoByType(const CString& strPath, DWORD dwAttributes, SHFI
         // Asked by the path of the type's first entry, so that the answer is
         // the one a record made by path gets.
         SHFILEINFOW info = {};
-        if (!::SHGetFileInfoW(strPath, 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_TYPENAME)) return FALSE;
+        if (!ShellIconAndType(strPath, dwAttributes, info)) return FALSE;
         it = cache->insert({key, TypeInfo{info.iIcon, info.szTypeName}}).first;
     }
     sfi.iIcon = it->second.nIcon;
@@ -72,6 +96,16 @@ BOOL CFileItem::Load(const CString& strPath) {
     // The system image-list index rather than an icon: no handle per record
     // to leak, and the views draw from the shared system lists anyway.
     SHFILEINFOW sfi = {};
+    if (!m_bDrive && !AfxIsPlainPathExact(strPath)) {
+        // Read through the exact path only: the shell would describe the
+        // file the plain path names instead.
+        CFileStatus status;
+        if (!CFile::GetStatus(strPath, status)) return FALSE;
+        if (!ShellIconAndType(strPath, status.m_attribute, sfi)) return FALSE;
+        m_bHasSubFolders = (status.m_attribute & FILE_ATTRIBUTE_DIRECTORY) && HoldsFolder(strPath);
+        Fill(strPath, sfi, &status);
+        return TRUE;
+    }
     if (!::SHGetFileInfoW(strPath, 0, &sfi, sizeof(sfi),
                           SHGFI_SYSICONINDEX | SHGFI_TYPENAME | SHGFI_ATTRIBUTES))
         return FALSE;

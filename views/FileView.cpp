@@ -149,9 +149,11 @@ int CFileView::ShowFolder(const CString& strPath) {
     ClearList();
     int count = 0;
     WIN32_FIND_DATAW fd;
-    HANDLE hFind = ::FindFirstFileW(pattern, &fd);
+    // The folder as itself: from its plain path a folder whose name ends in
+    // a dot or a space would list its twin without them.
+    CString base = pattern.Left(pattern.GetLength() - 3);
+    HANDLE hFind = ::FindFirstFileW(AfxExactPathForm(base + L"*"), &fd);
     if (hFind != INVALID_HANDLE_VALUE) {
-        CString base = pattern.Left(pattern.GetLength() - 3);
         do {
             if (!lstrcmpW(fd.cFileName, L".") || !lstrcmpW(fd.cFileName, L"..")) continue;
             AddItem(base + fd.cFileName, count, &fd);
@@ -213,6 +215,10 @@ void CFileView::OnItemActivate(NMHDR* pNMHDR, LRESULT* pResult) {
     if (IsFolder(pRecord)) {
         CString name = pRecord->GetDisplayName();
         if (CDocument* pDoc = GetDocument()) pDoc->UpdateAllViews(this, HINT_OPEN_SUBFOLDER, &name);
+    } else if (!AfxIsPlainPathExact(pRecord->GetPath())) {
+        // The program that opens it would be given a plain path, and would
+        // open another file by it (or a device).
+        ShowTaskError(pRecord->GetPath() + TaskString(IDS_NAME_NOT_PLAIN), L"KIV");
     } else {
         ::ShellExecuteW(nullptr, L"open", pRecord->GetPath(), nullptr, nullptr, SW_SHOWNORMAL);
     }
@@ -361,18 +367,19 @@ BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
 void RemoveFinished(const CFileTask& task) {
     const DWORD dwKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     for (const CFileTask::Finished& done : task.m_finished) {
+        CString strExact = AfxExactPathForm(done.strPath);
         WIN32_FILE_ATTRIBUTE_DATA now;
-        if (!::GetFileAttributesExW(done.strPath, GetFileExInfoStandard, &now)) continue;
+        if (!::GetFileAttributesExW(strExact, GetFileExInfoStandard, &now)) continue;
         if (((now.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != (done.bFolder != 0)) continue;
         // Saved anew since it was read: not what the task took along.
         if (!done.bFolder && (::CompareFileTime(&now.ftLastWriteTime, &done.ftLastWrite) != 0 ||
                               (((ULONGLONG)now.nFileSizeHigh << 32) | now.nFileSizeLow) != done.nLength))
             continue;
         DWORD dwAttrs = now.dwFileAttributes;
-        if (dwAttrs & dwKept) ::SetFileAttributesW(done.strPath, dwAttrs & ~dwKept);
-        BOOL bGone = done.bFolder ? ::RemoveDirectoryW(done.strPath) : ::DeleteFileW(done.strPath);
+        if (dwAttrs & dwKept) ::SetFileAttributesW(strExact, dwAttrs & ~dwKept);
+        BOOL bGone = done.bFolder ? ::RemoveDirectoryW(strExact) : ::DeleteFileW(strExact);
         if (!bGone) {
-            if (dwAttrs & dwKept) ::SetFileAttributesW(done.strPath, dwAttrs);
+            if (dwAttrs & dwKept) ::SetFileAttributesW(strExact, dwAttrs);
             continue;
         }
         ::SHChangeNotify(done.bFolder ? SHCNE_RMDIR : SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)done.strPath, nullptr);
@@ -493,8 +500,13 @@ void CFileView::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
     UINT nRefusal = 0;
     if (strNew.IsEmpty()) nRefusal = IDS_NEED_FILE_NAME;
     else if (::wcspbrk(strNew, BAD_NAME_CHARS)) nRefusal = IDS_BAD_NAME_CHARS;
+    // A new name that other programs could not open the file by (one that
+    // ends in a dot or a space, or that Windows keeps for a device) is not
+    // given; renaming such a file to a plain name is how it is mended.
+    else if (!AfxIsPlainPathExact(strNew)) nRefusal = IDS_NAME_NOT_PLAIN;
     if (nRefusal) {
-        ShowTaskError(TaskString(nRefusal), TaskString(IDS_RENAME));
+        ShowTaskError(nRefusal == IDS_NAME_NOT_PLAIN ? strNew + TaskString(nRefusal) : TaskString(nRefusal),
+                      TaskString(IDS_RENAME));
         // Editing starts again once this notification is over.
         PostMessage(WM_RESTART_RENAME, 0, (LPARAM)pRecord);
         return;
@@ -506,7 +518,7 @@ void CFileView::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
     // took reaches the label, the record and the tree.
     CString strOldPath = pRecord->GetPath();
     CString strNewPath = GetFolderPart(strOldPath) + L"\\" + strNew;
-    if (!::MoveFileW(strOldPath, strNewPath)) {
+    if (!::MoveFileW(AfxExactPathForm(strOldPath), AfxExactPathForm(strNewPath))) {
         DWORD dwError = ::GetLastError();
         ShowTaskError(strNew + L": " + ErrorText(dwError), TaskString(IDS_RENAME));
         return;
@@ -539,21 +551,21 @@ void CFileView::OnNewFolder() {
     CString candidate = base + L"\\" + name;
     WIN32_FIND_DATAW fd;
     for (int n = 1;; ++n) {
-        HANDLE h = ::FindFirstFileW(candidate, &fd);
+        HANDLE h = ::FindFirstFileW(AfxExactPathForm(candidate), &fd);
         if (h == INVALID_HANDLE_VALUE) break;
         ::FindClose(h);
         suffix.Format(L" (%d)", n);
         candidate = base + L"\\" + name + suffix;
     }
     CString strName = name + suffix;
-    if (!::CreateDirectoryW(candidate, nullptr)) {
+    if (!::CreateDirectoryW(AfxExactPathForm(candidate), nullptr)) {
         DWORD dwError = ::GetLastError();
         ShowTaskError(TaskString(IDS_CANNOT_CREATE) + strName + CauseText(dwError, candidate), TaskString(IDS_ERROR_CREATING));
         return;
     }
     CListCtrl& list = GetListCtrl();
     int nIndex = list.GetItemCount();
-    HANDLE h = ::FindFirstFileW(candidate, &fd);
+    HANDLE h = ::FindFirstFileW(AfxExactPathForm(candidate), &fd);
     if (h == INVALID_HANDLE_VALUE) return;
     ::FindClose(h);
     AddItem(candidate, nIndex);
@@ -593,7 +605,7 @@ void CFileView::OnDecompress() { StartSelectionBatch(TASK_DECOMPRESS, TRUE, TRUE
 void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
     if (nResult != TASK_OK || !pTask) return;
     if (pTask->m_nType != TASK_COMPRESS && pTask->m_nType != TASK_DECOMPRESS) return;
-    DWORD dwAttrs = ::GetFileAttributesW(pTask->m_strSrc);
+    DWORD dwAttrs = ::GetFileAttributesW(AfxExactPathForm(pTask->m_strSrc));
     if (dwAttrs == INVALID_FILE_ATTRIBUTES) return;
     // A folder compressed in place holds its own archives: it stays.
     if ((dwAttrs & FILE_ATTRIBUTE_DIRECTORY) &&
@@ -604,7 +616,7 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
     // the source itself succeeds without writing anything new.
     if (!(dwAttrs & FILE_ATTRIBUTE_DIRECTORY)) {
         CString strWritten = WrittenFile(*pTask);
-        DWORD dwWritten = ::GetFileAttributesW(strWritten);
+        DWORD dwWritten = ::GetFileAttributesW(AfxExactPathForm(strWritten));
         if (IsSamePath(strWritten, pTask->m_strSrc) || dwWritten == INVALID_FILE_ATTRIBUTES ||
             (dwWritten & FILE_ATTRIBUTE_DIRECTORY))
             return;

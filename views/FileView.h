@@ -20,6 +20,11 @@ enum NameKind {
 };
 NameKind GetNameKind(const CString& strName);
 
+// Shown after a name that no other program could be given by its plain path
+// (it ends in a dot or a space, or Windows keeps it for a device): opening
+// it, dragging it out, or renaming an item to it is refused.
+const UINT IDS_NAME_NOT_PLAIN = 197;
+
 class CFileView : public CListView {
     DECLARE_DYNCREATE(CFileView)
 public:

@@ -63,6 +63,15 @@ int CFileView::BuildDropFiles(CKivDropSource& source, std::vector<BYTE>& block) 
         AfxMessageBox(TaskString(IDS_SOURCE_AND_ARCHIVE), MB_OK);
         return -1;
     }
+    // The drop target is handed plain paths, and would take a name that
+    // ends in a dot or a space, or that Windows keeps for a device, for
+    // another file: such an item does not leave.
+    for (const CString& path : paths) {
+        if (AfxIsPlainPathExact(GetFileNamePart(path))) continue;
+        ShowTaskError(TaskString(IDS_CANNOT_MOVE) + GetFileNamePart(path) + TaskString(IDS_NAME_NOT_PLAIN),
+                      TaskString(IDS_MOVE_ERROR));
+        return -1;
+    }
     block = BuildDropFilesBlock(paths);
     return (int)block.size();
 }

@@ -1,10 +1,9 @@
 #include "FileFind.h"
 #include <utility>
-#include <vector>
 
 IMPLEMENT_DYNAMIC(CFileFind, CObject)
 
-CFileFind::CFileFind() : m_hContext(nullptr), m_pFoundInfo(nullptr), m_pNextInfo(nullptr) {}
+CFileFind::CFileFind() : m_hContext(nullptr), m_pFoundInfo(nullptr), m_pNextInfo(nullptr), m_bSingle(FALSE) {}
 
 CFileFind::~CFileFind() { Close(); }
 
@@ -15,6 +14,7 @@ void CFileFind::Close() {
     delete m_pNextInfo;
     m_pFoundInfo = nullptr;
     m_pNextInfo = nullptr;
+    m_bSingle = FALSE;
     m_strRoot.Empty();
 }
 
@@ -22,7 +22,12 @@ BOOL CFileFind::FindFile(LPCTSTR pstrName, DWORD) {
     Close();
     CString pattern = pstrName ? CString(pstrName) : CString(L"*.*");
     m_pNextInfo = new WIN32_FIND_DATAW;
-    m_hContext = ::FindFirstFileW(pattern, m_pNextInfo);
+    // The exact form: a folder or a name that ends in a dot or a space, or
+    // that Windows keeps for a device, is looked up as itself, and a name
+    // without wildcards finds that name alone.
+    BOOL bExact = FALSE;
+    m_hContext = AfxFindFirstFile(pattern, m_pNextInfo, &bExact);
+    m_bSingle = bExact;
     if (m_hContext == INVALID_HANDLE_VALUE) {
         DWORD err = ::GetLastError();
         Close();
@@ -30,12 +35,10 @@ BOOL CFileFind::FindFile(LPCTSTR pstrName, DWORD) {
         return FALSE;
     }
 
-    // The root is the pattern's folder as a full path; a drive root keeps
-    // its backslash ("E:\"), any other folder has none.
-    DWORD n = ::GetFullPathNameW(pattern, 0, nullptr, nullptr);
-    std::vector<WCHAR> buf((size_t)n + 2, 0);
-    n = ::GetFullPathNameW(pattern, n + 1, buf.data(), nullptr);
-    CString full(buf.data(), (int)n);
+    // The root is the pattern's folder as a full path, every name kept as
+    // it is; a drive root keeps its backslash ("E:\"), any other folder has
+    // none.
+    CString full = AfxFullPathForm(pattern);
     int slash = full.ReverseFind(L'\\');
     int fwd = full.ReverseFind(L'/');
     if (fwd > slash) slash = fwd;
@@ -50,7 +53,11 @@ BOOL CFileFind::FindNextFile() {
     if (!m_hContext || !m_pNextInfo) return FALSE;
     if (!m_pFoundInfo) m_pFoundInfo = new WIN32_FIND_DATAW;
     std::swap(m_pFoundInfo, m_pNextInfo);
-    if (::FindNextFileW(m_hContext, m_pNextInfo)) return TRUE;
+    if (m_bSingle) {
+        ::SetLastError(ERROR_NO_MORE_FILES);
+    } else if (::FindNextFileW(m_hContext, m_pNextInfo)) {
+        return TRUE;
+    }
     delete m_pNextInfo;
     m_pNextInfo = nullptr;
     return FALSE;

@@ -45,4 +45,5 @@ protected:
     WIN32_FIND_DATAW* m_pFoundInfo;  // the current entry (after FindNextFile)
     WIN32_FIND_DATAW* m_pNextInfo;   // the entry read ahead
     CString m_strRoot;
+    BOOL m_bSingle;  // the name had no wildcards: its one entry is all there is
 };

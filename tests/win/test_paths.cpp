@@ -198,6 +198,55 @@ TEST(PathTest, DeletingATreeNeverDeletesWhatALinkInItPointsTo) {
     }
 }
 
+// The form the system is given names that very file: nothing but "." and
+// ".." (and empty names) is taken away, whatever the name ends in.
+TEST(PathTest, ExactFormKeepsEveryName) {
+    const CString q = L"\\\\?\\";
+    struct Row {
+        CString path, exact, full;
+        BOOL plain;  // the plain form names the same file
+    } rows[] = {
+        {L"E:\\x\\tdfile", q + L"E:\\x\\tdfile", L"E:\\x\\tdfile", TRUE},
+        {L"E:\\x\\tdfile.", q + L"E:\\x\\tdfile.", L"E:\\x\\tdfile.", FALSE},
+        {L"E:\\x\\name ", q + L"E:\\x\\name ", L"E:\\x\\name ", FALSE},
+        {L"E:\\tddir.\\in", q + L"E:\\tddir.\\in", L"E:\\tddir.\\in", FALSE},
+        {L"E:\\x\\nul.txt", q + L"E:\\x\\nul.txt", L"E:\\x\\nul.txt", FALSE},
+        {L"E:\\AUX", q + L"E:\\AUX", L"E:\\AUX", FALSE},
+        {L"E:\\com1.log", q + L"E:\\com1.log", L"E:\\com1.log", FALSE},
+        {L"E:\\lpt9", q + L"E:\\lpt9", L"E:\\lpt9", FALSE},
+        {L"E:\\nul .txt", q + L"E:\\nul .txt", L"E:\\nul .txt", FALSE},
+        // Not device names.
+        {L"E:\\null.txt", q + L"E:\\null.txt", L"E:\\null.txt", TRUE},
+        {L"E:\\com10", q + L"E:\\com10", L"E:\\com10", TRUE},
+        {L"E:\\x.nul", q + L"E:\\x.nul", L"E:\\x.nul", TRUE},
+        {L"E:\\.kvf", q + L"E:\\.kvf", L"E:\\.kvf", TRUE},
+        // Resolved as the plain form resolves them, no more.
+        {L"E:\\a\\.\\b\\..\\c.", q + L"E:\\a\\c.", L"E:\\a\\c.", FALSE},
+        {L"E:\\..\\..\\a", q + L"E:\\a", L"E:\\a", TRUE},
+        {L"E:/a//b/", q + L"E:\\a\\b\\", L"E:\\a\\b\\", TRUE},
+        {L"E:\\", q + L"E:\\", L"E:\\", TRUE},
+        {L"e:\\Mixed Case", q + L"e:\\Mixed Case", L"e:\\Mixed Case", TRUE},
+        {L"\\\\srv\\share\\d.\\f", q + L"UNC\\srv\\share\\d.\\f", L"\\\\srv\\share\\d.\\f", FALSE},
+        {L"\\\\srv\\share\\..\\f", q + L"UNC\\srv\\share\\f", L"\\\\srv\\share\\f", TRUE},
+        {L"\\\\srv\\share", q + L"UNC\\srv\\share\\", L"\\\\srv\\share", TRUE},
+        // Already in a device form: handed over as it is, shown without it.
+        {q + L"E:\\x.", q + L"E:\\x.", L"E:\\x.", FALSE},
+        {q + L"UNC\\srv\\share\\x", q + L"UNC\\srv\\share\\x", L"\\\\srv\\share\\x", FALSE},
+        {L"\\\\.\\pipe\\p", L"\\\\.\\pipe\\p", L"\\\\.\\pipe\\p", FALSE},
+        {L"E:\\" + CString(L'a', 300), q + L"E:\\" + CString(L'a', 300), L"E:\\" + CString(L'a', 300), TRUE},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(U8(r.path));
+        EXPECT_EQ(U8(AfxExactPathForm(r.path)), U8(r.exact));
+        EXPECT_EQ(U8(AfxFullPathForm(r.path)), U8(r.full));
+        EXPECT_EQ(AfxIsPlainPathExact(r.path), r.plain);
+    }
+    // A path that is not full is not resolved against anything: the
+    // system's own rules apply to it, as before.
+    for (const CString& p : {CString(), CString(L"rel\\x."), CString(L"\\rooted"), CString(L"E:x"), CString(L"\\\\srv")})
+        EXPECT_EQ(U8(AfxExactPathForm(p)), U8(p));
+}
+
 TEST(PathTest, FreeSpace) {
     ULONGLONG nFree = 0;
     ASSERT_TRUE(GetFreeSpace(_T("E:\\"), nFree));
