@@ -25,13 +25,15 @@ END_MESSAGE_MAP()
 // No application name: the framework takes the title from string 57344.
 CKIVApp::CKIVApp()
     : CWinApp(nullptr), m_bRegistered(FALSE), m_bVista(FALSE), m_ppShellSources(nullptr),
-      m_ppShellTargets(nullptr), m_nShellCount(0), m_nShellHeader(0), m_hMutex(nullptr) {}
+      m_ppShellTargets(nullptr), m_nShellCount(0), m_nShellHeader(0), m_bShellListTaken(FALSE), m_hMutex(nullptr) {}
 
-CKIVApp::~CKIVApp() {}
+CKIVApp::~CKIVApp() { FreeShellList(); }
 
 CString CKIVApp::GetDrivePath() const { return m_strDrivePath; }
 
 BOOL CKIVApp::InitInstance() {
+    TakeShellList();
+
     OSVERSIONINFOW vi = {};
     vi.dwOSVersionInfoSize = sizeof vi;
     GetVersionExW(&vi);
@@ -71,6 +73,23 @@ BOOL CKIVApp::InitInstance() {
     if (!cmdInfo.m_strFileName.IsEmpty()) return ShellLaunch(cmdInfo.m_strFileName);
     return DriveRun();
 }
+
+namespace {
+// Whether the drive folder's drive holds its password file; FALSE with the
+// text that names the missing drive. A file that is there but cannot be
+// opened is left to the tasks, which say why.
+BOOL PasswordDriveThere(CString& strMissing) {
+    CPwdDlg dlg;
+    if (!dlg.PreparePasswordPath(FALSE)) {
+        strMissing = PwdDriveMissingText(CString());
+        return FALSE;
+    }
+    if (GetFileAttributesW(dlg.m_strPwdPath) != INVALID_FILE_ATTRIBUTES || !IsPwdFileMissing(GetLastError()))
+        return TRUE;
+    strMissing = PwdDriveMissingText(dlg.m_strPwdPath);
+    return FALSE;
+}
+}  // namespace
 
 BOOL CKIVApp::IsOnRemovableDrive() const {
     CString letter = m_strModulePath.Left(1);
@@ -237,6 +256,16 @@ BOOL CKIVApp::ReadShellExecPath(CString& strFolder) {
 BOOL CKIVApp::ShellLaunch(const CString& strArg) {
     if (!ReadShellExecPath(m_strDrivePath)) {
         AfxMessageBox(L"Open Register Failed");
+        return FALSE;
+    }
+    // The record outlives a run whose exit never undid it (declined
+    // elevation, a killed process, a power cut), and its letter may now
+    // name another drive or none. A drive without the password file is not
+    // the program's: nothing is done or made there, and the user learns
+    // which drive the program needs.
+    CString strMissing;
+    if (!PasswordDriveThere(strMissing)) {
+        AfxMessageBox(strMissing);
         return FALSE;
     }
     if (strArg == L"uncompress") {

@@ -52,9 +52,12 @@ public:
     BOOL RegisterShellExt();
     BOOL UnregisterShellExt();
 
-    // The path list the shell extension left on the clipboard, parsed into
-    // m_ppShellSources / m_ppShellTargets; empty when it is missing or any
-    // of it is malformed.
+    // Takes the path list the shell extension left on the clipboard,
+    // parsed into m_ppShellSources / m_ppShellTargets; empty when it is
+    // missing, already taken, chosen for the other command, or any of it is
+    // malformed. A list read is marked taken on the clipboard (the taken
+    // list in its place, nothing else touched), so it is never worked again
+    // and the shell extension's next command may write its own.
     void ReadShellList(ShellListMode mode);
     // The parse itself, over nUnits 16-bit units; FALSE (and an empty list)
     // when the block is refused.
@@ -85,6 +88,7 @@ public:
     LPWSTR* m_ppShellTargets;
     UINT m_nShellCount;
     UINT m_nShellHeader;
+    BOOL m_bShellListTaken;     // InitInstance took the list for this run's command
 
     HANDLE m_hMutex;            // the single-instance mutex "KIV" of the main run
     CDragFolders m_dragFolders; // the drag folders this run made; the exit removes them
@@ -103,6 +107,9 @@ protected:
     // Started by the shell with one argument: "compress", "uncompress" or
     // the path of an archive to decompress beside itself.
     BOOL ShellLaunch(const CString& strArg);
+    // A "compress" or "uncompress" run takes its list first of all, before
+    // anything slow: the shell extension's next command waits until then.
+    void TakeShellList();
     BOOL OpenArchive(const CString& strArchive);
     void RunShellBatch(ShellListMode mode);
     // The drive folder from KVFile\ShellExecPath; FALSE when it is missing

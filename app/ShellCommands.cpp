@@ -4,22 +4,52 @@
 #include "fileops/FileTask.h"
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskThread.h"
+#include "shellext/ListHandOver.h"
 #include <algorithm>
 #include <new>
 
 namespace {
 const UINT kMaxPathUnits = 520;  // the writer's limit
+const DWORD kClipboardWaitMs = 1000;
+static_assert(handover::kCommandCompress == SHELL_LIST_COMPRESS && handover::kCommandUncompress == SHELL_LIST_UNCOMPRESS,
+              "a hand-over record names its command by the list mode");
 }  // namespace
+
+void CKIVApp::TakeShellList() {
+    CString cmdLine(m_lpCmdLine ? m_lpCmdLine : L"");
+    if (cmdLine.Left(2) == L"-g") return;
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+    if (cmdInfo.m_strFileName == L"compress") ReadShellList(SHELL_LIST_COMPRESS);
+    else if (cmdInfo.m_strFileName == L"uncompress") ReadShellList(SHELL_LIST_UNCOMPRESS);
+    else return;
+    m_bShellListTaken = TRUE;
+}
 
 void CKIVApp::ReadShellList(ShellListMode mode) {
     FreeShellList();
-    UINT fmt = RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT");
-    if (!fmt || !OpenClipboard(nullptr)) return;
+    UINT fmt = RegisterClipboardFormatW(handover::kListFormat);
+    UINT recordFmt = RegisterClipboardFormatW(handover::kRecordFormat);
+    // Another program may hold the clipboard for a moment; a list not read
+    // now is lost to this run.
+    if (!fmt || !handover::OpenClipboardWithin(kClipboardWaitMs)) return;
     HGLOBAL hData = GetClipboardData(fmt);
     const WORD* u = hData ? (const WORD*)GlobalLock(hData) : nullptr;
+    BOOL bRead = FALSE;
     if (u) {
-        ParseShellList(u, GlobalSize(hData) / sizeof(WORD), mode);
+        bRead = ParseShellList(u, GlobalSize(hData) / sizeof(WORD), mode);
         GlobalUnlock(hData);
+    }
+    if (bRead) {
+        // A list chosen for the other command is left for its own program
+        // (a compress would otherwise get archives). Without its record
+        // (another writer's list) it is taken as it is.
+        handover::Record record;
+        if (recordFmt && handover::RecordOfList(GetClipboardData(recordFmt), hData, record) &&
+            record.command != (DWORD)mode)
+            FreeShellList();
+        else
+            handover::MarkTaken(fmt);
     }
     CloseClipboard();
 }
@@ -79,7 +109,8 @@ void CKIVApp::FreeShellList() {
 }
 
 void CKIVApp::RunShellBatch(ShellListMode mode) {
-    ReadShellList(mode);
+    if (!m_bShellListTaken) ReadShellList(mode);
+    m_bShellListTaken = FALSE;
     CFileTaskThread* pBatch = nullptr;
     for (UINT i = 0; i < m_nShellCount; ++i) {
         // Only archives are decompressed; anything else in the list stays.

@@ -47,15 +47,21 @@ BOOL BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
 
 // The current password of the drive, cached in the task at its first file.
 // FALSE when the password file cannot be found or read, or holds no
-// password: nothing could check the archive later. strInUse then names the
-// password file when another program held it past the store's wait.
-BOOL TakePassword(CFileTask& task, CString& strPwd, CString& strInUse) {
+// password: nothing could check the archive later. strFailure then says why
+// when it is not a damaged file: the file is held by another program past
+// the store's wait, or it is not there at all (the drive is not the
+// program's). Nothing is created on the drive.
+BOOL TakePassword(CFileTask& task, CString& strPwd, CString& strFailure) {
     CPwdDlg dlg;
-    if (!dlg.PreparePasswordPath()) return FALSE;
+    if (!dlg.PreparePasswordPath(FALSE)) {
+        strFailure = PwdDriveMissingText(CString());
+        return FALSE;
+    }
     CKivPwd store;
     if (task.m_strPassword.IsEmpty()) {
         if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
-            if (store.GetOpenError() == ERROR_SHARING_VIOLATION) strInUse = dlg.m_strPwdPath;
+            if (store.GetOpenError() == ERROR_SHARING_VIOLATION) strFailure = PwdFileInUseText(dlg.m_strPwdPath);
+            else if (IsPwdFileMissing(store.GetOpenError())) strFailure = PwdDriveMissingText(dlg.m_strPwdPath);
             return FALSE;
         }
         task.m_strPassword = store.GetCurrentPwd();
@@ -143,12 +149,12 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
 
     CZipFile zip;
     try {
-        CString strPwd, strInUse;
-        if (!TakePassword(task, strPwd, strInUse) || !BuildPasswordField(strPwd, zip.m_passwordField)) {
+        CString strPwd, strFailure;
+        if (!TakePassword(task, strPwd, strFailure) || !BuildPasswordField(strPwd, zip.m_passwordField)) {
             source.Close();
             zip.Close();
-            // A held password file is not a damaged one.
-            ShowTaskError(strInUse.IsEmpty() ? TaskString(136) : PwdFileInUseText(strInUse), TaskString(117));
+            // A held or missing password file is not a damaged one.
+            ShowTaskError(strFailure.IsEmpty() ? TaskString(136) : strFailure, TaskString(117));
             return TASK_ERROR;
         }
         zip.Open(temp.Path());

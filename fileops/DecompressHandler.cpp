@@ -20,18 +20,22 @@ namespace {
 const BYTE RESTORABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                    FILE_ATTRIBUTE_ARCHIVE;
 
-enum PasswordVerdict { PWD_MATCHES, PWD_FILE_DAMAGED, PWD_FILE_IN_USE, PWD_INVALID };
+enum PasswordVerdict { PWD_MATCHES, PWD_FILE_DAMAGED, PWD_FILE_IN_USE, PWD_FILE_MISSING, PWD_INVALID };
 
 // Every password ever set on the drive is tried, so archives written before
 // a change of password are still read. strPwdFile names the file read.
+// Nothing is created on the drive: one without the password file is not
+// the program's (missing, not damaged).
 PasswordVerdict CheckPassword(const CString& strCheck, CString& strPwdFile) {
     CPwdDlg dlg;
-    if (!dlg.PreparePasswordPath()) return PWD_FILE_DAMAGED;
+    if (!dlg.PreparePasswordPath(FALSE)) return PWD_FILE_MISSING;
     strPwdFile = dlg.m_strPwdPath;
     CKivPwd store;
-    if (!store.LoadPwdFile(dlg.m_strPwdPath))
+    if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
         // Held by another program past the store's wait: in use, not damaged.
-        return store.GetOpenError() == ERROR_SHARING_VIOLATION ? PWD_FILE_IN_USE : PWD_FILE_DAMAGED;
+        if (store.GetOpenError() == ERROR_SHARING_VIOLATION) return PWD_FILE_IN_USE;
+        return IsPwdFileMissing(store.GetOpenError()) ? PWD_FILE_MISSING : PWD_FILE_DAMAGED;
+    }
     return store.HasPwd(strCheck) ? PWD_MATCHES : PWD_INVALID;
 }
 
@@ -129,6 +133,9 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         case PWD_FILE_DAMAGED: return Refuse(136);
         case PWD_FILE_IN_USE:
             ShowTaskError(PwdFileInUseText(strPwdFile), TaskString(118));
+            return TASK_ERROR;
+        case PWD_FILE_MISSING:
+            ShowTaskError(PwdDriveMissingText(strPwdFile), TaskString(118));
             return TASK_ERROR;
         case PWD_INVALID: return Refuse(179);
         default: break;

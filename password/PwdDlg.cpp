@@ -43,7 +43,39 @@ CString LoadText(UINT nID) {
     s.LoadString(nID);
     return s;
 }
+
+// A path or drive folder that begins with a drive letter and its colon.
+BOOL NamesDrive(const CString& strPath) {
+    if (strPath.GetLength() < 2 || strPath[1] != L':') return FALSE;
+    WCHAR c = strPath[0];
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
 }  // namespace
+
+BOOL IsPwdFileMissing(DWORD dwOpenError) {
+    switch (dwOpenError) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_NO_MEDIA_IN_DRIVE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+CString PwdDriveMissingText(const CString& strPath) {
+    if (!NamesDrive(strPath)) return LoadText(IDS_INSERT_DRIVE);
+    CString strDrive = strPath.Left(2);
+    strDrive.MakeUpper();
+    CString s;
+    s.Format(LoadText(IDS_PWD_DRIVE_MISSING), (LPCTSTR)strDrive);
+    return s;
+}
 
 CString GetAppPwdFilePath() {
     CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp());
@@ -66,17 +98,20 @@ CPwdDlg::CPwdDlg(CWnd* pParent)
 
 CPwdDlg::~CPwdDlg() { DestroyPwdControls(); }
 
-BOOL CPwdDlg::PreparePasswordPath() {
+BOOL CPwdDlg::PreparePasswordPath(BOOL bCreateFolder) {
     CString strDrive;
     if (CKIVApp* pApp = dynamic_cast<CKIVApp*>(AfxGetApp())) strDrive = pApp->GetDrivePath();
-    if (strDrive.IsEmpty()) {
+    // Without its letter a folder names no drive; its first two characters
+    // would make a path relative to wherever the process stands.
+    if (!NamesDrive(strDrive)) {
         SetLastError(ERROR_BAD_PATHNAME);
         return FALSE;
     }
     CString strPath = strDrive.Left(2) + _T("\\");
     strPath.MakeLower();
     strPath += _T("KIV");
-    if (GetFileAttributesW(strPath) == INVALID_FILE_ATTRIBUTES && !CreateDirectoryW(strPath, nullptr)) return FALSE;
+    if (bCreateFolder && GetFileAttributesW(strPath) == INVALID_FILE_ATTRIBUTES && !CreateDirectoryW(strPath, nullptr))
+        return FALSE;
     m_strPwdPath = strPath + _T("\\KIV.pwd");
     return TRUE;
 }

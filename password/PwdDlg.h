@@ -24,6 +24,7 @@
 #define IDS_PWD_MISMATCH 173
 #define IDS_PWD_FILE_DAMAGED 136
 #define IDS_PWD_LOAD_FAIL 61205
+#define IDS_PWD_DRIVE_MISSING 61213  // %s: the drive, as E:
 
 #define IDC_PWD_LABEL 33000
 #define IDC_PWD_OK 33001
@@ -38,15 +39,27 @@ enum PwdMode { PWD_MODE_LOGIN = 0, PWD_MODE_CREATE = 1, PWD_MODE_CHANGE = 2 };
 // application object is not the program's.
 CString GetAppPwdFilePath();
 
+// A failed open of the password file that says it is not there at all: no
+// such file or folder, no such drive, or no medium in it. Such a drive is
+// not the program's: its file is missing, not damaged.
+BOOL IsPwdFileMissing(DWORD dwOpenError);
+// "The Brivon Velto drive E: is not there..." for the drive of a password
+// file or drive folder; string 177 when the path names no drive.
+CString PwdDriveMissingText(const CString& strPath);
+
 class CPwdDlg : public CDialog {
 public:
     explicit CPwdDlg(CWnd* pParent = nullptr);
     ~CPwdDlg() override;
 
     // m_strPwdPath = drive root (lower-cased) + KIV\KIV.pwd, creating the
-    // KIV folder; FALSE when the drive folder is empty or the folder cannot
-    // be created, with the cause for GetLastError.
-    BOOL PreparePasswordPath();
+    // KIV folder when bCreateFolder is set (the drive run, which may create
+    // the drive's first password); FALSE when the drive folder names no
+    // drive (empty, or without its drive letter) or the folder cannot be
+    // created, with the cause for GetLastError. The tasks never create it:
+    // a drive that lacks it holds no password file, and is not the
+    // program's.
+    BOOL PreparePasswordPath(BOOL bCreateFolder = TRUE);
 
     BOOL OnInitDialog() override;
 

@@ -203,21 +203,42 @@ STDMETHODIMP CKIVShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici)
     const UINT offset = LOWORD(reinterpret_cast<ULONG_PTR>(pici->lpVerb));
     if (offset > 1) return E_INVALIDARG;
 
-    HRESULT hr = PutPathsOnClipboard();
-    ReadOpenCommand();
-    FreePathEntries();
-    // Without our list on the clipboard the program would act on whatever
-    // list an earlier selection left there.
-    if (FAILED(hr)) return hr;
-
     // The selection decides, not the offset: only the matching entry was
     // enabled. A mixed selection starts nothing.
     const WCHAR* params = nullptr;
-    if (m_nSelKind == SELECTION_PLAIN) params = L"compress";
-    else if (m_nSelKind == SELECTION_ARCHIVES) params = L"uncompress";
-    if (params != nullptr && m_szProgram[0] != 0)
-        ShellExecuteW(nullptr, L"open", m_szProgram, params, nullptr, SW_SHOWNORMAL);
+    DWORD command = 0;
+    if (m_nSelKind == SELECTION_PLAIN) {
+        params = L"compress";
+        command = handover::kCommandCompress;
+    } else if (m_nSelKind == SELECTION_ARCHIVES) {
+        params = L"uncompress";
+        command = handover::kCommandUncompress;
+    }
+    // Known first: only a list that a started program will take is waited
+    // for by the commands after it.
+    ReadOpenCommand();
+    const bool starts = params != nullptr && m_szProgram[0] != 0;
+
+    handover::Record record = {};
+    HRESULT hr = PutPathsOnClipboard(starts ? command : 0, &record);
+    FreePathEntries();
+    // Without our list on the clipboard the program would act on whatever
+    // list an earlier selection left there.
+    if (FAILED(hr)) {
+        if ((hr == KIV_E_EARLIER_LIST_WAITING || hr == KIV_E_CLIPBOARD_HELD) && !(pici->fMask & CMIC_MASK_FLAG_NO_UI))
+            SayNotHandedOver(pici->hwnd, hr);
+        return hr;
+    }
+    if (starts) StartProgram(params, record);
     return S_OK;
+}
+
+void CKIVShlExt::SayNotHandedOver(HWND hwnd, HRESULT hr)
+{
+    WCHAR text[512] = {0};
+    const UINT id = hr == KIV_E_EARLIER_LIST_WAITING ? IDS_EARLIER_LIST_WAITING : IDS_CLIPBOARD_HELD;
+    if (LoadStringW(g_Module.GetModuleInstance(), id, text, 512) <= 0) return;
+    MessageBoxW(hwnd, text, L"KIV", MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
 }
 
 void CKIVShlExt::FreeMenuBitmap()

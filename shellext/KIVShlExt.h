@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include "shellext/KIVShellExtIds.h"
+#include "shellext/ListHandOver.h"
 
 enum SelectionKind {
     SELECTION_MIXED = 0,     // some paths end in ".kvf", some do not
@@ -16,6 +17,15 @@ enum SelectionKind {
 
 // The longest path the clipboard list carries, in UTF-16 units.
 const UINT SHELL_PATH_MAX = 520;
+
+// How long a chosen command waits for the list of the one before it to be
+// taken by its program, or for another program to let the clipboard go.
+const DWORD HANDOVER_WAIT_MS = 5000;
+
+// The hand-overs that are given up, and told: the list of the command
+// before is still waiting for its program, or the clipboard stayed held.
+const HRESULT KIV_E_EARLIER_LIST_WAITING = HRESULT_FROM_WIN32(ERROR_BUSY);
+const HRESULT KIV_E_CLIPBOARD_HELD = HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN);
 
 // One selected path as the clipboard list carries it, length + 2 units:
 // unit 0 = length & 0xFF, unit 1 = length >> 8, then the characters without
@@ -57,8 +67,22 @@ private:
 
     // Writes the list, built from the held block (checked once more), to
     // the clipboard; a failure leaves the previous clipboard content or an
-    // empty clipboard, never a partial list.
-    HRESULT PutPathsOnClipboard();
+    // empty clipboard, never a partial list. With a command (a program will
+    // be started to take the list) the list is written only once the list
+    // of an earlier command is taken, with its hand-over record (filled in
+    // *pRecord); KIV_E_EARLIER_LIST_WAITING or KIV_E_CLIPBOARD_HELD when
+    // that did not come within HANDOVER_WAIT_MS.
+    HRESULT PutPathsOnClipboard(DWORD command, handover::Record* pRecord);
+    // Writes the list block, and the record when there is one, once the
+    // clipboard holds no list that is still waiting; the block is the
+    // clipboard's afterwards, or freed.
+    HRESULT HandOver(HGLOBAL hList, const handover::Record* pRecord);
+    // Starts the program with the parameters. Started: its process is noted
+    // in the list's record, so that later commands wait only while it may
+    // still take the list. Not started: the list is taken back.
+    void StartProgram(const WCHAR* params, handover::Record& record);
+    // Tells the user why the command was not handed over.
+    static void SayNotHandedOver(HWND hwnd, HRESULT hr);
     // Sets m_szProgram from HKCR "KVFile\shell\open\command".
     HRESULT ReadOpenCommand();
     void FreePathEntries();

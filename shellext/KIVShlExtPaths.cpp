@@ -7,7 +7,6 @@
 
 namespace {
 
-const WCHAR kListFormat[] = L"KIV_MUTLIFILES_FORMAT";
 const WCHAR kOpenCommandKey[] = L"KVFile\\shell\\open\\command";
 
 WCHAR LowerAscii(WCHAR c)
@@ -16,12 +15,6 @@ WCHAR LowerAscii(WCHAR c)
 }
 
 bool IsBlank(WCHAR c) { return c == L' ' || c == L'\t'; }
-
-HRESULT LastErrorResult()
-{
-    DWORD err = GetLastError();
-    return err != 0 ? HRESULT_FROM_WIN32(err) : E_FAIL;
-}
 
 }  // namespace
 
@@ -55,14 +48,11 @@ void CKIVShlExt::FreePathEntries()
     m_nTotalUnits = 0;
 }
 
-HRESULT CKIVShlExt::PutPathsOnClipboard()
+HRESULT CKIVShlExt::PutPathsOnClipboard(DWORD command, handover::Record* pRecord)
 {
     // No selection (none given, or already handed over): an empty list
     // would only make the program start for nothing.
     if (m_selection.tymed != TYMED_HGLOBAL || m_nPaths == 0) return E_UNEXPECTED;
-
-    UINT format = RegisterClipboardFormatW(kListFormat);
-    if (format == 0) return LastErrorResult();
 
     // Two units beyond the list stay zero: the block is handed to other
     // programs and must carry nothing of this process's heap.
@@ -112,19 +102,22 @@ HRESULT CKIVShlExt::PutPathsOnClipboard()
         return hr;
     }
 
-    if (!OpenClipboard(nullptr)) {
-        hr = LastErrorResult();
+    if (command == 0 || pRecord == nullptr) return HandOver(hMem, nullptr);
+
+    static volatile LONG s_serial = 0;
+    handover::Record& record = *pRecord;
+    record = handover::Record();
+    record.magic = handover::kRecordMagic;
+    record.size = sizeof record;
+    record.command = command;
+    record.writer = GetCurrentProcessId();
+    record.serial = static_cast<DWORD>(InterlockedIncrement(&s_serial));
+    GetSystemTimeAsFileTime(&record.written);
+    if (!handover::BlockHash(hMem, record.listBytes, record.listHash)) {
         GlobalFree(hMem);
-        return hr;
+        return E_OUTOFMEMORY;
     }
-    EmptyClipboard();
-    if (SetClipboardData(format, hMem) == nullptr) {
-        // The clipboard did not take the block: it is still ours to free.
-        hr = LastErrorResult();
-        GlobalFree(hMem);
-    }
-    CloseClipboard();
-    return hr;
+    return HandOver(hMem, &record);
 }
 
 bool CKIVShlExt::ProgramFromOpenCommand(const WCHAR* command, WCHAR* program, size_t cch)

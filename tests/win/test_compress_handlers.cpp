@@ -243,8 +243,11 @@ TEST(CompressHandlersTest, RefusedArchivesLeaveNothingBehind) {
              return b.substr(0, b.size() / 2);
          }, false,
          L"Unkonwn file format."},
+        // Missing is not damaged: the drive is not the program's.
         {"no password file", [&](const CString& s) { return ArchiveOf(data, "refuse12", s); }, true,
-         L"Password file damaged, Please create new password."},
+         L"The Brivon Velto drive E: is not there."},
+        {"a password file that holds no password", [&](const CString& s) { return ArchiveOf(data, "refuse12", s); },
+         true, L"Password file damaged, Please create new password.", "\n"},
         // A password file saved by a text editor, with lines that decode to
         // nothing, and an archive whose check field is all zeros.
         {"empty check field", [&](const CString& s) { return ArchiveOf(data, "", s); }, true,
@@ -294,7 +297,7 @@ TEST(CompressHandlersTest, CompressRefusals) {
         LPCTSTR text;
     };
     const Row rows[] = {
-        {"no password file", {}, false, 0, L"Password file damaged, Please create new password."},
+        {"no password file", {}, false, 0, L"The Brivon Velto drive E: is not there."},
         {"empty current password", {}, true, 0, L"Password file damaged, Please create new password."},
         {"4 GiB source", {L"huge1234"}, false, 0x100000000ull, L"4 GB"},
     };

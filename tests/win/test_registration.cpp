@@ -120,6 +120,56 @@ TEST(ShellListTest, ReadsWhatTheExtensionWritesAndRefusesForgedBlocks) {
     EXPECT_EQ(theApp.m_nShellCount, 0u);
 }
 
+// A list is taken once: what is read is replaced by the taken list, and
+// only that; a list chosen for the other command stays for its program.
+TEST(ShellListTest, ReadingTakesTheListAndLeavesTheRestOfTheClipboard) {
+    const std::vector<WORD> list = MakeShellList({L"E:\\a.txt"});
+    const UINT text = CF_UNICODETEXT;
+    auto putText = [&] {
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 12);
+        memcpy(GlobalLock(h), L"mine!", 12);
+        GlobalUnlock(h);
+        SetClipboardData(text, h);
+        CloseClipboard();
+    };
+
+    ASSERT_TRUE(PutShellListBlock(list));
+    putText();  // copied by the user after the list was written
+    theApp.ReadShellList(SHELL_LIST_COMPRESS);
+    EXPECT_EQ(theApp.m_nShellCount, 1u);
+    EXPECT_EQ(ClipboardShellList(), TakenShellList());
+    EXPECT_TRUE(IsClipboardFormatAvailable(text));
+    theApp.ReadShellList(SHELL_LIST_COMPRESS);
+    EXPECT_EQ(theApp.m_nShellCount, 0u) << "a taken list is read again";
+
+    // No list, or a forged one: nothing on the clipboard is touched.
+    ASSERT_TRUE(PutShellListBlock({}));
+    putText();
+    theApp.ReadShellList(SHELL_LIST_COMPRESS);
+    EXPECT_EQ(theApp.m_nShellCount, 0u);
+    EXPECT_TRUE(IsClipboardFormatAvailable(text));
+    EXPECT_TRUE(ClipboardShellList().empty());
+    std::vector<WORD> forged = list;
+    forged[4] = 9;
+    ASSERT_TRUE(PutShellListBlock(forged));
+    theApp.ReadShellList(SHELL_LIST_COMPRESS);
+    EXPECT_EQ(theApp.m_nShellCount, 0u);
+    EXPECT_EQ(ClipboardShellList(), forged);
+
+    // Chosen for the other command: left as it is, for that command's run.
+    for (DWORD command : {handover::kCommandUncompress, handover::kCommandCompress}) {
+        HandOverSpec spec;
+        spec.command = command;
+        ASSERT_TRUE(PutShellHandOver(list, spec));
+        theApp.ReadShellList(SHELL_LIST_COMPRESS);
+        const bool mine = command == handover::kCommandCompress;
+        EXPECT_EQ(theApp.m_nShellCount, mine ? 1u : 0u) << command;
+        EXPECT_EQ(ClipboardShellList(), mine ? TakenShellList() : list) << command;
+    }
+    theApp.FreeShellList();
+}
+
 TEST(ShellExecPathTest, OnlyATerminatedFolderOfUsableLengthIsTaken) {
     struct Case {
         const char* what;

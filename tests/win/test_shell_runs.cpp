@@ -9,7 +9,9 @@
 #include "password/PwdDlg.h"
 #include "tests/support/win/ProgramRun.h"
 #include "tests/support/win/RemoteWindow.h"
+#include "tests/support/win/CardReader.h"
 #include "tests/support/win/ShellList.h"
+#include "tests/support/win/WriteProtectedDrive.h"
 #include "tests/win/HandlerTestSupport.h"
 #include <shlwapi.h>
 
@@ -69,6 +71,41 @@ std::vector<CString> Tree(const CString& root) {
     std::vector<CString> all;
     ListTree(root, L"", all);
     std::sort(all.begin(), all.end());
+    return all;
+}
+
+// The dialogs of every running KIV.exe, read and cancelled (the progress
+// dialogs left alone) until none runs; the ones that are not progress.
+std::vector<DialogInfo> AnswerKivRunsToTheirEnd(DWORD timeoutMs) {
+    struct Walk {
+        std::vector<DialogInfo> seen;
+        std::vector<HWND> answered;
+    } walk;
+    PumpUntil([&] {
+        EnumWindows([](HWND h, LPARAM p) -> BOOL {
+            Walk& w = *(Walk*)p;
+            WCHAR cls[16] = {0};
+            GetClassNameW(h, cls, 16);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (!IsWindowVisible(h) || lstrcmpW(cls, L"#32770") != 0 || ProcessImage(pid).Right(8).CompareNoCase(L"\\KIV.exe"))
+                return TRUE;
+            DialogInfo d = ReadDialog(h);
+            if (d.caption.Find(L"...") >= 0 || std::find(w.answered.begin(), w.answered.end(), h) != w.answered.end())
+                return TRUE;
+            w.answered.push_back(h);
+            w.seen.push_back(d);
+            ClickButton(h, IDCANCEL);
+            return TRUE;
+        }, (LPARAM)&walk);
+        return !ProcessRunning(L"KIV.exe");
+    }, timeoutMs);
+    return walk.seen;
+}
+
+CString Texts(const std::vector<DialogInfo>& boxes) {
+    CString all;
+    for (const DialogInfo& d : boxes) all += d.caption + L": " + d.AllText() + L"\n";
     return all;
 }
 
@@ -410,6 +447,200 @@ TEST_P(ShellRunsTest, ShellRunsRestoreOneEntryUnderTheNameLessOneKvf) {
     EXPECT_EQ(Content(log).find("old copy"), std::string::npos) << Content(log);
     SHDeleteKeyW(HKEY_CLASSES_ROOT, L".kivopen");
     SHDeleteKeyW(HKEY_CLASSES_ROOT, L"KivOpenTest");
+    RemoveTree(dir);
+}
+
+// Auto Compress on r1.txt, Auto Compress on r2.txt and Auto Decompress on
+// r0.txt.kvf, chosen one right after the other through the real module:
+// every program works on its own selection, once.
+TEST_P(ShellRunsTest, ShellCommandsInARowEachDoTheirOwnSelectionOnce) {
+    Watchdog dog(300000, "commands in a row");
+    DrivePassword pwd({L"abc123"});
+    Install();
+    SetShellExecPath(L"E:");
+    RegSetValueW(HKEY_CLASSES_ROOT, L"KVFile\\shell\\open\\command", REG_SZ, L"\"" + Installed() + L"\" \"%1\"", 0);
+    const CString dir = L"E:\\inarow";
+    RemoveTree(dir);
+    CreateFolderTree(dir);
+    PutFile(dir + L"\\r1.txt", "first");
+    PutFile(dir + L"\\r2.txt", "second");
+    WriteArchive(dir + L"\\r0.txt.kvf", "restored", "abc123");
+
+    // The built module, the same as the installed one: loaded here, the
+    // installed file could not be replaced by the next test's install.
+    const CString dll = BuiltFile(L"KIVShellExt.dll");
+    EXPECT_EQ(ChooseShellCommand(dll, {dir + L"\\r1.txt"}, 0), S_OK);
+    EXPECT_EQ(ChooseShellCommand(dll, {dir + L"\\r2.txt"}, 0), S_OK);
+    EXPECT_EQ(ChooseShellCommand(dll, {dir + L"\\r0.txt.kvf"}, 1), S_OK);
+    // No question (a second compress of one file would ask to replace its
+    // archive) and no message.
+    std::vector<DialogInfo> boxes = AnswerKivRunsToTheirEnd(kRunMs);
+    EXPECT_TRUE(boxes.empty()) << U8(Texts(boxes));
+
+    EXPECT_TRUE(Exists(dir + L"\\r1.txt.kvf"));
+    EXPECT_TRUE(Exists(dir + L"\\r2.txt.kvf"));
+    EXPECT_TRUE(Exists(dir + L"\\r0.txt") && ReadAll(dir + L"\\r0.txt") == "restored");
+    EXPECT_FALSE(Exists(dir + L"\\r0.txt.kvf.kvf"));
+    EXPECT_EQ(ClipboardShellList(), TakenShellList());
+    const std::vector<CString> expected = {L"\\r0.txt", L"\\r0.txt.kvf", L"\\r1.txt", L"\\r1.txt.kvf",
+                                           L"\\r2.txt", L"\\r2.txt.kvf"};
+    EXPECT_EQ(Tree(dir), expected);
+    RemoveTree(dir);
+}
+
+// A list is worked by the one run it was chosen for, and never again.
+TEST_P(ShellRunsTest, AListIsWorkedOnlyByTheRunItWasChosenFor) {
+    Watchdog dog(300000, "taken lists");
+    DrivePassword pwd({L"abc123"});
+    Install();
+    SetShellExecPath(L"E:");
+    const CString dir = L"E:\\taken";
+    RemoveTree(dir);
+    CreateFolderTree(dir);
+    PutFile(dir + L"\\a.txt", "a");
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Compressing...");
+    answerer.Ignore(L"Decompressing...");
+    answerer.Answer(nullptr, nullptr, IDCANCEL);
+
+    ASSERT_TRUE(PutShellListBlock(MakeShellList({dir + L"\\a.txt"})));
+    EXPECT_EQ(RunInstalled(L"compress"), 0);
+    EXPECT_TRUE(Exists(dir + L"\\a.txt.kvf"));
+    EXPECT_EQ(ClipboardShellList(), TakenShellList());
+    // Started again by hand: the taken list is not worked a second time.
+    DeleteFileW(dir + L"\\a.txt.kvf");
+    EXPECT_EQ(RunInstalled(L"compress"), 0);
+    EXPECT_FALSE(Exists(dir + L"\\a.txt.kvf"));
+
+    // Chosen for the decompress: the compress leaves it to that run.
+    WriteArchive(dir + L"\\b.txt.kvf", "b", "abc123");
+    const std::vector<WORD> archives = MakeShellList({dir + L"\\b.txt.kvf"});
+    HandOverSpec spec;
+    spec.command = handover::kCommandUncompress;
+    ASSERT_TRUE(PutShellHandOver(archives, spec));
+    EXPECT_EQ(RunInstalled(L"compress"), 0);
+    EXPECT_FALSE(Exists(dir + L"\\b.txt.kvf.kvf"));
+    EXPECT_EQ(ClipboardShellList(), archives);
+    EXPECT_EQ(RunInstalled(L"uncompress"), 0);
+    EXPECT_TRUE(Exists(dir + L"\\b.txt") && ReadAll(dir + L"\\b.txt") == "b");
+    EXPECT_EQ(ClipboardShellList(), TakenShellList());
+    for (const DialogInfo& d : answerer.Seen())
+        if (d.caption.Find(L"...") < 0) ADD_FAILURE() << U8(d.caption) << ": " << U8(d.AllText());
+    RemoveTree(dir);
+}
+
+// KVFile\ShellExecPath left behind by a run whose exit never undid it:
+// the letter names a drive that holds no password file (another drive, a
+// locked card, none at all) or no drive. Each shell run makes nothing on it
+// and says once which drive is missing.
+TEST_P(ShellRunsTest, AStaleDriveRecordMakesNothingThereAndNamesTheDrive) {
+    Watchdog dog(400000, "stale drive record");
+    DrivePassword pwd({L"abc123"});  // the real drive keeps its password
+    Install();
+    struct Row {
+        CString record;  // the stale drive folder
+        CString root;    // where the chosen files are
+        CString fill;    // where the test writes them (the same files)
+        CString said;
+    };
+    std::vector<Row> rows;
+    const CString card = CardReaderRoot(), locked = WriteProtectedRoot();
+    if (!card.IsEmpty()) rows.push_back({card.Left(2), card, card, L"The Brivon Velto drive " + card.Left(2) + L" is not there."});
+    if (!locked.IsEmpty())
+        rows.push_back({locked.Left(2) + L"\\tools", locked, WriteProtectedFillRoot(),
+                        L"The Brivon Velto drive " + locked.Left(2) + L" is not there."});
+    rows.push_back({L"Q:", L"E:\\", L"E:\\", L"The Brivon Velto drive Q: is not there."});
+    rows.push_back({L"tools", L"E:\\", L"E:\\", L"Please insert Brivon Velto Drive first!"});
+
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Compressing...");
+    answerer.Ignore(L"Decompressing...");
+    answerer.Answer(nullptr, nullptr, IDOK);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(U8(row.record));
+        const CString dir = row.fill + L"stale", shown = row.root + L"stale";
+        RemoveTree(dir);
+        CreateFolderTree(dir);
+        PutFile(dir + L"\\g.txt", "g");
+        WriteArchive(dir + L"\\h.txt.kvf", "h", "abc123");
+        const bool hadKiv = Exists(row.fill + L"KIV");
+        const std::vector<CString> before = Tree(dir);
+        SetShellExecPath(row.record);
+        const struct {
+            const char* what;
+            std::vector<WORD> list;
+            CString args;
+        } runs[] = {
+            {"compress", MakeShellList({shown + L"\\g.txt"}), L"compress"},
+            {"uncompress", MakeShellList({shown + L"\\h.txt.kvf"}), L"uncompress"},
+            {"an archive opened", {}, L"\"" + shown + L"\\h.txt.kvf\""},
+        };
+        for (const auto& run : runs) {
+            SCOPED_TRACE(run.what);
+            answerer.ClearSeen();
+            ASSERT_TRUE(PutShellListBlock(run.list));
+            RunInstalled(run.args);
+            std::vector<DialogInfo> boxes;
+            for (const DialogInfo& d : answerer.Seen())
+                if (d.caption.Find(L"...") < 0) boxes.push_back(d);
+            ASSERT_EQ(boxes.size(), 1u) << U8(Texts(boxes));
+            EXPECT_EQ(U8(boxes[0].caption), "KIV");
+            EXPECT_TRUE(boxes[0].HasText(row.said)) << U8(boxes[0].AllText());
+            EXPECT_EQ(Tree(dir), before);
+            EXPECT_EQ(Exists(row.fill + L"KIV"), hadKiv);
+        }
+        RemoveTree(dir);
+    }
+
+    // A password file that is there but holds no password is damaged.
+    SetShellExecPath(L"E:");
+    WriteAll(DrivePassword::Path(), "\n");
+    const CString dir = L"E:\\stale";
+    RemoveTree(dir);
+    CreateFolderTree(dir);
+    PutFile(dir + L"\\g.txt", "g");
+    WriteArchive(dir + L"\\h.txt.kvf", "h", "abc123");
+    for (auto run : {std::make_pair(dir + L"\\g.txt", CString(L"compress")),
+                     std::make_pair(dir + L"\\h.txt.kvf", CString(L"uncompress"))}) {
+        SCOPED_TRACE(U8(run.second));
+        answerer.ClearSeen();
+        ASSERT_TRUE(PutShellListBlock(MakeShellList({run.first})));
+        RunInstalled(run.second);
+        bool damaged = false;
+        for (const DialogInfo& d : answerer.Seen()) damaged = damaged || d.HasText(L"Password file damaged");
+        EXPECT_TRUE(damaged) << U8(Texts(answerer.Seen()));
+    }
+    EXPECT_FALSE(Exists(dir + L"\\g.txt.kvf"));
+    EXPECT_FALSE(Exists(dir + L"\\h.txt"));
+    RemoveTree(dir);
+}
+
+// The tasks themselves, as the main run's list starts them: a drive folder
+// whose drive holds no password file gets no KIV folder, and the message
+// names the drive.
+TEST(ShellRunsTasks, ADriveWithoutThePasswordFileIsNamedAndGetsNothing) {
+    const CString card = CardReaderRoot();
+    if (card.IsEmpty()) GTEST_SKIP() << "no card reader in this environment";
+    const CString dir = card + L"tasks";
+    RemoveTree(dir);
+    CreateFolderTree(dir);
+    PutFile(dir + L"\\t.txt", "t");
+    WriteArchive(dir + L"\\u.txt.kvf", "u", "abc123");
+    const std::vector<CString> before = Tree(card.Left(2));
+    theApp.m_strDrivePath = card.Left(2);
+    for (const TaskSpec& spec : {TaskSpec{dir + L"\\t.txt", dir + L"\\t.txt", TASK_COMPRESS},
+                                 TaskSpec{dir + L"\\u.txt.kvf", dir + L"\\u.txt", TASK_DECOMPRESS}}) {
+        SCOPED_TRACE(spec.type);
+        Answers answers;
+        answers.Finish();
+        RunBatch({spec});
+        std::vector<DialogInfo> boxes = answers.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0].HasText(L"The Brivon Velto drive " + card.Left(2) + L" is not there."))
+            << U8(boxes[0].AllText());
+        EXPECT_EQ(Tree(card.Left(2)), before);
+    }
+    theApp.m_strDrivePath = L"E:";
     RemoveTree(dir);
 }
 

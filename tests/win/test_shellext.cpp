@@ -2,11 +2,17 @@
 // shell uses it: the menu for a selection, the command strings, the hand-over
 // to the program (a stub that records what it was given), registration with
 // regsvr32, and when the module may be unloaded.
+#include "shellext/KIVShlExt.h"
+#include "shellext/ShellExtResource.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/win/DialogAnswerer.h"
+#include "tests/support/win/ShellList.h"
 #include <gtest/gtest.h>
 #include <olectl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <windows.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -237,6 +243,14 @@ std::wstring Repeat(const std::wstring& head, size_t length, const std::wstring&
 // ------------------------------------------------------------- clipboard
 
 UINT ListFormat() { return RegisterClipboardFormatW(L"KIV_MUTLIFILES_FORMAT"); }
+
+// One of the module's own texts, as its boxes show it.
+CString ModuleText(UINT id)
+{
+    WCHAR text[512] = {};
+    LoadStringW(Dll().h, id, text, 512);
+    return text;
+}
 
 // Leaves only a text on the clipboard, so a list there must be new.
 void PutSentinel()
@@ -877,15 +891,20 @@ TEST_F(HandOverTest, NothingStartsWithoutAFreshListOrAProgram)
             return 0;
         }, events, 0, nullptr);
         WaitForSingleObject(opened, 10000);
+        DialogAnswerer answerer;
+        answerer.Answer(L"KIV", nullptr, IDOK);
         Ptr<IContextMenu> cm = NewHandler();
         ASSERT_EQ(Select(cm.get(), plain), S_OK);
-        EXPECT_TRUE(FAILED(InvokeOffset(cm.get(), 0)));
+        EXPECT_EQ(InvokeOffset(cm.get(), 0), KIV_E_CLIPBOARD_HELD);
         SetEvent(release);
         WaitForSingleObject(holder, 10000);
         CloseHandle(holder);
         CloseHandle(opened);
         CloseHandle(release);
         EXPECT_TRUE(SentinelKept());
+        // Given up after its wait, and said.
+        ASSERT_EQ(answerer.SeenCount(), 1u);
+        EXPECT_TRUE(answerer.Seen()[0].HasText(ModuleText(IDS_CLIPBOARD_HELD))) << answerer.Seen()[0].AllText().ToUtf8();
         // The selection was given up with the failed hand-over.
         EXPECT_TRUE(FAILED(InvokeOffset(cm.get(), 0)));
         EXPECT_TRUE(SentinelKept());
@@ -914,6 +933,197 @@ TEST_F(HandOverTest, NothingStartsWithoutAFreshListOrAProgram)
     // A started program would have written its record by now.
     Sleep(3000);
     for (const std::wstring& rec : records) EXPECT_FALSE(FileExists(rec)) << CString(rec.c_str()).ToUtf8();
+}
+
+// A menu entry chosen for a selection: the selection given to a new
+// handler, then the entry (offset 0 compress, 1 decompress) invoked with
+// the invocation flags; its result, and how long it took.
+struct Chosen {
+    HRESULT hr = E_FAIL;
+    ULONGLONG ms = 0;
+};
+Chosen Choose(const std::vector<std::wstring>& paths, UINT offset, DWORD mask = 0)
+{
+    Chosen c;
+    Ptr<IContextMenu> cm = NewHandler();
+    if (!cm || Select(cm.get(), paths) != S_OK) return c;
+    CMINVOKECOMMANDINFO ici = {};
+    ici.cbSize = sizeof ici;
+    ici.fMask = mask;
+    ici.lpVerb = MAKEINTRESOURCEA(offset);
+    ici.nShow = SW_SHOWNORMAL;
+    const ULONGLONG start = GetTickCount64();
+    c.hr = cm->InvokeCommand(&ici);
+    c.ms = GetTickCount64() - start;
+    return c;
+}
+
+std::vector<CString> Paths(const std::vector<std::wstring>& paths)
+{
+    std::vector<CString> r;
+    for (const std::wstring& p : paths) r.push_back(CString(p.c_str()));
+    return r;
+}
+
+// The first program is slow to take its list: the next commands, chosen at
+// once, wait for that, and every program works on its own selection.
+TEST_F(HandOverTest, CommandsInARowEachHandOverTheirOwnSelection)
+{
+    const std::wstring program = PlaceStub(L"KIV.exe");
+    SetOpenCommand(L"\"" + program + L"\" \"%1\"");
+    const struct {
+        std::vector<std::wstring> paths;
+        UINT offset;
+        const wchar_t* arg;
+        std::wstring record;
+    } rows[] = {
+        {{L"C:\\docs\\r1.txt"}, 0, L"compress", ExpectRecord(L"r1")},
+        {{L"C:\\docs\\r0.txt.kvf"}, 1, L"uncompress", ExpectRecord(L"r0")},
+        {{L"C:\\docs\\r2.txt", L"C:\\docs\\r3.txt"}, 0, L"compress", ExpectRecord(L"r2")},
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        SetEnvironmentVariableW(L"KIV_STUB_RECORD", rows[i].record.c_str());
+        SetEnvironmentVariableW(L"KIV_STUB_TAKE_DELAY_MS", i == 0 ? L"1500" : nullptr);
+        Chosen c = Choose(rows[i].paths, rows[i].offset);
+        EXPECT_EQ(c.hr, S_OK) << i;
+        EXPECT_LT(c.ms, ULONGLONG(HANDOVER_WAIT_MS)) << i;
+    }
+    SetEnvironmentVariableW(L"KIV_STUB_TAKE_DELAY_MS", nullptr);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arg);
+        StubRecord r;
+        ASSERT_TRUE(WaitRecord(row.record, r)) << "the program was not started";
+        EXPECT_EQ(r.args, std::vector<std::wstring>{row.arg});
+        EXPECT_TRUE(ListCarries(r.list, row.paths));
+    }
+    // Each list was taken: none is left to be worked again.
+    EXPECT_EQ(ClipboardShellList(), TakenShellList());
+}
+
+TEST_F(HandOverTest, ACommandWhoseEarlierListIsNotTakenInTimeIsGivenUpAndSaid)
+{
+    const std::wstring program = PlaceStub(L"KIV.exe");
+    SetOpenCommand(L"\"" + program + L"\" \"%1\"");
+    const std::vector<std::wstring> first = {L"C:\\docs\\r1.txt"}, second = {L"C:\\docs\\r2.txt"};
+    // Longer than the two waits below together.
+    SetEnvironmentVariableW(L"KIV_STUB_TAKE_DELAY_MS", L"13000");
+    const std::wstring firstRecord = ExpectRecord(L"slow");
+    ASSERT_EQ(Choose(first, 0).hr, S_OK);
+    SetEnvironmentVariableW(L"KIV_STUB_TAKE_DELAY_MS", nullptr);
+    const std::wstring lost = ExpectRecord(L"given-up");
+
+    DialogAnswerer answerer;
+    answerer.Answer(L"KIV", nullptr, IDOK);
+    {
+        SCOPED_TRACE("the shell allows no box");
+        Chosen c = Choose(second, 0, CMIC_MASK_FLAG_NO_UI);
+        EXPECT_EQ(c.hr, KIV_E_EARLIER_LIST_WAITING);
+        EXPECT_GE(c.ms + 50, ULONGLONG(HANDOVER_WAIT_MS));
+        EXPECT_EQ(answerer.SeenCount(), 0u);
+    }
+    {
+        SCOPED_TRACE("a box is allowed");
+        Chosen c = Choose(second, 0);
+        EXPECT_EQ(c.hr, KIV_E_EARLIER_LIST_WAITING);
+        ASSERT_EQ(answerer.SeenCount(), 1u);
+        const DialogInfo box = answerer.Seen()[0];
+        EXPECT_EQ(box.caption.ToUtf8(), "KIV");
+        EXPECT_TRUE(box.HasText(ModuleText(IDS_EARLIER_LIST_WAITING))) << box.AllText().ToUtf8();
+        EXPECT_TRUE(box.HasText(L"not handed")) << box.AllText().ToUtf8();
+    }
+    // The earlier list was kept for its program, and the given-up command
+    // started nothing.
+    StubRecord r;
+    ASSERT_TRUE(WaitRecord(firstRecord, r, 30000));
+    EXPECT_TRUE(ListCarries(r.list, first));
+    EXPECT_FALSE(FileExists(lost));
+    // Chosen again once it is taken, the command goes through at once.
+    const std::wstring again = ExpectRecord(L"again");
+    Chosen c = Choose(second, 0);
+    EXPECT_EQ(c.hr, S_OK);
+    EXPECT_LT(c.ms, 2000u);
+    ASSERT_TRUE(WaitRecord(again, r));
+    EXPECT_TRUE(ListCarries(r.list, second));
+}
+
+// A list is waited for only while a program may still take it.
+TEST_F(HandOverTest, ListsNoProgramWillTakeAreNotWaitedFor)
+{
+    const std::wstring program = PlaceStub(L"KIV.exe");
+    const std::vector<std::wstring> earlier = {L"C:\\docs\\earlier.txt"}, now = {L"C:\\docs\\now.txt"};
+    const std::vector<WORD> earlierList = MakeShellList(Paths(earlier));
+
+    // A program that has ended, with its start as the record would note it.
+    HandOverSpec ended;
+    {
+        STARTUPINFOW si = {sizeof si};
+        PROCESS_INFORMATION pi = {};
+        WCHAR line[] = L"cmd.exe /c exit";
+        ASSERT_TRUE(CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+        WaitForSingleObject(pi.hProcess, 30000);
+        FILETIME e, k, u;
+        GetProcessTimes(pi.hProcess, &ended.started, &e, &k, &u);
+        ended.pid = pi.dwProcessId;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    // This process runs, but was not started at that time: its id is used again.
+    HandOverSpec reused;
+    reused.pid = GetCurrentProcessId();
+    HandOverSpec unstartedLongAgo;
+    unstartedLongAgo.ageMs = 60000;
+
+    const struct {
+        const char* what;
+        std::function<void()> put;
+    } rows[] = {
+        {"its program has ended", [&] { PutShellHandOver(earlierList, ended); }},
+        {"its program's id now names another process", [&] { PutShellHandOver(earlierList, reused); }},
+        {"written long ago, its program never started", [&] { PutShellHandOver(earlierList, unstartedLongAgo); }},
+        {"no record (an older module's, or another program's)", [&] { PutShellListBlock(earlierList); }},
+        {"the record of another list",
+         [&] {
+             PutShellHandOver(MakeShellList({L"C:\\docs\\other.txt"}), HandOverSpec());
+             ASSERT_TRUE(OpenClipboard(nullptr));
+             HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, earlierList.size() * 2);
+             memcpy(GlobalLock(h), earlierList.data(), earlierList.size() * 2);
+             GlobalUnlock(h);
+             SetClipboardData(ListFormat(), h);
+             CloseClipboard();
+         }},
+        {"a record of another size",
+         [&] {
+             PutShellListBlock(earlierList);
+             ASSERT_TRUE(OpenClipboard(nullptr));
+             HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(handover::Record) + 4);
+             SetClipboardData(RegisterClipboardFormatW(handover::kRecordFormat), h);
+             CloseClipboard();
+         }},
+        {"already taken", [&] { PutShellHandOver(TakenShellList(), HandOverSpec()); }},
+        {"its program could not be started",
+         [&] {
+             SetOpenCommand(m_dir + L"\\missing\\KIV.exe \"%1\"");
+             EXPECT_EQ(Choose(earlier, 0).hr, S_OK);
+             // Taken back at once.
+             EXPECT_EQ(ClipboardShellList(), TakenShellList());
+         }},
+    };
+    DialogAnswerer answerer;
+    answerer.Answer(L"KIV", nullptr, IDOK);
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        answerer.ClearSeen();
+        row.put();
+        SetOpenCommand(L"\"" + program + L"\" \"%1\"");
+        const std::wstring record = ExpectRecord(L"row" + std::to_wstring(n++));
+        Chosen c = Choose(now, 0);
+        EXPECT_EQ(c.hr, S_OK);
+        EXPECT_LT(c.ms, 2000u);
+        EXPECT_EQ(answerer.SeenCount(), 0u);
+        StubRecord r;
+        EXPECT_TRUE(WaitRecord(record, r) && ListCarries(r.list, now));
+    }
 }
 
 // ================================================================ module

@@ -3,9 +3,14 @@
 // (little-endian) is: its own path, then each argument, each as a 32-bit
 // count of UTF-16 units and the units; then the clipboard's
 // "KIV_MUTLIFILES_FORMAT" block as a 32-bit byte count (0xFFFFFFFF: none)
-// and its bytes. The record appears whole, by a rename.
+// and its bytes. The record appears whole, by a rename. Like the program,
+// it takes the list it read: a list with entries is replaced by the taken
+// list (no entry). KIV_STUB_TAKE_DELAY_MS, when set, is a pause before the
+// list is read, as a slow start would make it.
 #include <windows.h>
 #include <shellapi.h>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,13 +38,22 @@ void PutClipboardList(std::vector<BYTE>& out)
     }
     HANDLE h = open ? GetClipboardData(format) : nullptr;
     const BYTE* p = h != nullptr ? static_cast<const BYTE*>(GlobalLock(h)) : nullptr;
+    bool take = false;
     if (p == nullptr) {
         PutU32(out, 0xFFFFFFFF);
     } else {
         SIZE_T cb = GlobalSize(h);
         PutU32(out, static_cast<DWORD>(cb));
         out.insert(out.end(), p, p + cb);
+        take = cb >= 12 && (p[8] | p[9] | p[10] | p[11]) != 0;  // a count above 0
         GlobalUnlock(h);
+    }
+    if (take) {
+        static const WORD taken[8] = {7, 0, 0, 0, 0, 0, 0, 0};
+        HGLOBAL t = GlobalAlloc(GMEM_MOVEABLE, sizeof taken);
+        memcpy(GlobalLock(t), taken, sizeof taken);
+        GlobalUnlock(t);
+        if (SetClipboardData(format, t) == nullptr) GlobalFree(t);
     }
     if (open) CloseClipboard();
 }
@@ -51,6 +65,10 @@ int wmain(int argc, wchar_t** argv)
     WCHAR record[MAX_PATH];
     DWORD n = GetEnvironmentVariableW(L"KIV_STUB_RECORD", record, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return 2;
+
+    WCHAR delay[16];
+    DWORD nDelay = GetEnvironmentVariableW(L"KIV_STUB_TAKE_DELAY_MS", delay, 16);
+    if (nDelay > 0 && nDelay < 16) Sleep(static_cast<DWORD>(_wtoi(delay)));
 
     std::vector<BYTE> out;
     WCHAR self[MAX_PATH];
