@@ -11,6 +11,8 @@
 #include "fileops/TaskThread.h"
 #include "password/PwdDlg.h"
 #include "views/DriveView.h"
+#include "views/FileView.h"
+#include "fileops/TaskMessage.h"
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -282,7 +284,7 @@ BOOL CKIVApp::ShellLaunch(const CString& strArg) {
 BOOL CKIVApp::OpenArchive(const CString& strArchive) {
     // Only an existing archive file, named by its full path, is opened: the
     // archive is deleted after its batch, so nothing else may get that far.
-    DWORD attrs = GetFileAttributesW(strArchive);
+    DWORD attrs = GetFileAttributesW(AfxExactPathForm(strArchive));
     if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY) || !IsFullPath(strArchive) ||
         strArchive.Right(4).CompareNoCase(L".kvf") != 0)
         return FALSE;
@@ -299,8 +301,14 @@ BOOL CKIVApp::OpenArchive(const CString& strArchive) {
     // Only a decompress that succeeded wrote the file: after a failure or a
     // No, a file of that name is an older one, which is neither opened as
     // the archive's content nor a reason to delete the archive.
-    if (result != IDOK || GetFileAttributesW(written) == INVALID_FILE_ATTRIBUTES) return TRUE;
+    if (result != IDOK || GetFileAttributesW(AfxExactPathForm(written)) == INVALID_FILE_ATTRIBUTES) return TRUE;
     DeleteFolderTree(strArchive);
+    // The program that opens it gets a plain path, by which it would open
+    // another file (tdo. would be tdo) or a device: said, not opened.
+    if (!AfxIsPlainPathExact(written)) {
+        ShowTaskError(written + TaskString(IDS_NAME_NOT_PLAIN), L"KIV");
+        return TRUE;
+    }
     ShellExecuteW(nullptr, L"open", written, nullptr, nullptr, SW_SHOWNORMAL);
     return TRUE;
 }

@@ -118,7 +118,7 @@ void CKIVApp::RunShellBatch(ShellListMode mode) {
         if (!pBatch) pBatch = new (std::nothrow) CFileTaskThread;
         if (!pBatch) break;
         if (mode == SHELL_LIST_UNCOMPRESS) {
-            DWORD dwAttrs = GetFileAttributesW(m_ppShellSources[i]);
+            DWORD dwAttrs = GetFileAttributesW(AfxExactPathForm(m_ppShellSources[i]));
             BOOL bFolder = dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
             pBatch->AddTask(m_ppShellSources[i], DecompressTargetBeside(m_ppShellSources[i], bFolder), TASK_DECOMPRESS);
         } else {

@@ -450,6 +450,34 @@ TEST_P(ShellRunsTest, ShellRunsRestoreOneEntryUnderTheNameLessOneKvf) {
     RemoveTree(dir);
 }
 
+// An archive whose restored name ends in a dot: restored under that very
+// name beside its twin, and never handed to another program, which would
+// open the twin by the plain path.
+TEST_P(ShellRunsTest, AnOpenedArchiveWhoseNameNoProgramCanOpenIsRestoredAndSaidSo) {
+    Watchdog dog(120000, "opened archive with an odd name");
+    DrivePassword pwd({L"abc123"});
+    Install();
+    SetShellExecPath(L"E:");
+    const CString dir = L"E:\\oddopen";
+    RemoveTree(dir);
+    CreateFolderTree(dir);
+    DialogAnswerer answerer;
+    answerer.Ignore(L"Decompressing...");
+    answerer.Answer(nullptr, nullptr, IDOK);
+    WriteArchive(dir + L"\\tdo..kvf", "restored tdo-dot", "abc123");
+    PutFile(dir + L"\\tdo", "the twin");
+    EXPECT_EQ(RunInstalled(L"\"" + dir + L"\\tdo..kvf\""), 0);
+    const CString exact = L"\\\\?\\" + dir + L"\\tdo.";
+    EXPECT_TRUE(Exists(exact));
+    if (Exists(exact)) EXPECT_EQ(ReadAll(exact), "restored tdo-dot");
+    EXPECT_EQ(ReadAll(dir + L"\\tdo"), "the twin");
+    bool told = false;
+    for (const DialogInfo& d : answerer.Seen()) told = told || d.HasText(L"tdo. :The name ends in a dot");
+    EXPECT_TRUE(told) << Texts(answerer.Seen());
+    DeleteFileW(exact);
+    RemoveTree(dir);
+}
+
 // Auto Compress on r1.txt, Auto Compress on r2.txt and Auto Decompress on
 // r0.txt.kvf, chosen one right after the other through the real module:
 // every program works on its own selection, once.
