@@ -13,20 +13,11 @@ CString LoadText(UINT nID) {
     return s;
 }
 
-CString FullPathOf(const CString& strPath) {
-    DWORD n = GetFullPathNameW(strPath, 0, nullptr, nullptr);
-    if (n == 0) return strPath;
-    CString strFull;
-    DWORD got = GetFullPathNameW(strPath, n, strFull.GetBuffer((int)n), nullptr);
-    strFull.ReleaseBuffer(got > 0 && got < n ? (int)got : 0);
-    return strFull.IsEmpty() ? strPath : strFull;
-}
-
 // The root of the volume a path lies on ("G:\"), also for a path in the
 // long form or one that does not exist yet; empty when there is none.
 CString VolumeRoot(const CString& strPath) {
-    CString strFull = strPath.Left(4) == L"\\\\?\\" ? strPath : FullPathOf(strPath);
-    if (strFull.Left(4) == L"\\\\?\\" && strFull.Mid(4, 4).CompareNoCase(L"UNC\\") != 0) strFull = strFull.Mid(4);
+    // The full path as the user knows it, a "\\?\" prefix taken off.
+    CString strFull = AfxFullPathForm(strPath);
     if (strFull.GetLength() >= 2 && strFull[1] == L':') return strFull.Left(2) + L"\\";
     WCHAR root[MAX_PATH + 1] = {0};
     if (strFull.GetLength() < MAX_PATH && GetVolumePathNameW(strFull, root, MAX_PATH)) return CString(root);
