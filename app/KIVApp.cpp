@@ -8,11 +8,11 @@
 #include "fileops/FileTask.h"
 #include "fileops/HandlerSupport.h"
 #include "fileops/PathFunctions.h"
+#include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
 #include "password/PwdDlg.h"
 #include "views/DriveView.h"
 #include "views/FileView.h"
-#include "fileops/TaskMessage.h"
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
