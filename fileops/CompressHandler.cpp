@@ -194,7 +194,7 @@ int CompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
             zip.m_state.m_file.Abort();
             return RemoveTemp(temp.Path()) ? TASK_CANCELLED : TASK_ERROR;
         }
-        TaskPause(100);
+        TaskPauseFlushing(100, nRemaining == 0 ? zip.m_state.m_file.m_hFile : nullptr);
         ReportBytes(task, nRead);
     }
 

@@ -165,7 +165,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
                 unzip.m_state.m_file.Abort();
                 return RemoveTemp(temp.Path()) ? TASK_CANCELLED : TASK_ERROR;
             }
-            TaskPause(100);
+            TaskPauseFlushing(100, nRemaining == 0 ? target.m_hFile : nullptr);
             DWORD nOffset = unzip.GetReadOffset();
             ReportBytes(task, (ULONGLONG)(DWORD)(nOffset - nLast));
             nLast = nOffset;

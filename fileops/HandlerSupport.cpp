@@ -74,6 +74,34 @@ void TaskPause(DWORD dwMilliseconds) {
     ++g_nPauses;
 }
 
+namespace {
+struct EarlyFlush {
+    HANDLE hFile;
+    HANDLE hDone;
+};
+DWORD WINAPI EarlyFlushProc(LPVOID pParam) {
+    EarlyFlush* pFlush = (EarlyFlush*)pParam;
+    FlushFileBuffers(pFlush->hFile);
+    SetEvent(pFlush->hDone);
+    return 0;
+}
+}  // namespace
+
+void TaskPauseFlushing(DWORD dwMilliseconds, HANDLE hFile) {
+    // The data has to reach the drive before the move anyway: written now,
+    // it costs the pause instead of the task.
+    EarlyFlush flush = {hFile, nullptr};
+    if (hFile && hFile != INVALID_HANDLE_VALUE) flush.hDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (flush.hDone && !QueueUserWorkItem(EarlyFlushProc, &flush, WT_EXECUTEDEFAULT)) {
+        CloseHandle(flush.hDone);
+        flush.hDone = nullptr;
+    }
+    TaskPause(dwMilliseconds);
+    if (!flush.hDone) return;
+    WaitForSingleObject(flush.hDone, INFINITE);
+    CloseHandle(flush.hDone);
+}
+
 void GetTaskPauseTotals(ULONGLONG& nPauses, double& dSeconds) {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);

@@ -29,6 +29,13 @@ DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER TotalFileSize, LARGE_INTEGER To
 void TaskPause(DWORD dwMilliseconds);
 void GetTaskPauseTotals(ULONGLONG& nPauses, double& dSeconds);
 void ResetTaskPauseTotals();
+// The pause after a file's last piece: what the open hFile holds so far is
+// written out to the drive on another thread while the handler sleeps, and
+// the pause ends only once that is done, so the flush before the move into
+// place (PutInPlace) finds little left to write. Only a head start: its
+// result is not used, and that flush is still made. A null or invalid
+// handle makes it a plain TaskPause.
+void TaskPauseFlushing(DWORD dwMilliseconds, HANDLE hFile);
 
 // Progress reports through the task's callback; nothing when it has none.
 void ReportBytes(CFileTask& task, ULONGLONG nBytes);
