@@ -149,6 +149,10 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     if (!target.Open(temp.Path(), CFile::modeCreate | CFile::modeWrite, &createError))
         return ShowFailure(TASK_DECOMPRESS, strDst, (DWORD)createError.m_lOsError, strDst);
 
+    // The entry's time goes on through the open handle, before its last
+    // flush, so nothing of the file changes after that flush unless
+    // attributes have to be set (or this fails: the slower way below).
+    BOOL bTimeSet = FALSE, bFlushed = FALSE;
     DWORD nLast = 0;
     try {
         std::unique_ptr<BYTE[]> buffer(new BYTE[TASK_CHUNK_SIZE]);
@@ -165,7 +169,12 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
                 unzip.m_state.m_file.Abort();
                 return RemoveTemp(temp.Path()) ? TASK_CANCELLED : TASK_ERROR;
             }
-            TaskPauseFlushing(100, nRemaining == 0 ? target.m_hFile : nullptr);
+            if (nRemaining == 0) {
+                FILETIME ft;
+                entry.m_time.GetAsFileTime(ft);
+                bTimeSet = entry.m_time.GetTime() && SetFileTime(target.m_hFile, nullptr, nullptr, &ft);
+            }
+            bFlushed = TaskPauseFlushing(100, nRemaining == 0 ? target.m_hFile : nullptr) && bTimeSet;
             DWORD nOffset = unzip.GetReadOffset();
             ReportBytes(task, (ULONGLONG)(DWORD)(nOffset - nLast));
             nLast = nOffset;
@@ -184,12 +193,17 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     // takes the target's place; the time is written first, so a read-only
     // entry still gets it.
     try {
-        CFileStatus status;
-        if (!CFile::GetStatus(temp.Path(), status))
-            AfxThrowFileException(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND, temp.Path());
-        status.m_mtime = entry.m_time;
-        status.m_attribute = (BYTE)entry.m_dwExternalAttr & RESTORABLE_ATTRIBUTES;
-        CFile::SetStatus(temp.Path(), status);
+        BYTE bAttributes = (BYTE)entry.m_dwExternalAttr & RESTORABLE_ATTRIBUTES;
+        DWORD dwNow = bTimeSet ? GetFileAttributesW(temp.Path()) : INVALID_FILE_ATTRIBUTES;
+        if (dwNow == INVALID_FILE_ATTRIBUTES || (dwNow & 0xFF) != bAttributes) {
+            bFlushed = FALSE;
+            CFileStatus status;
+            if (!CFile::GetStatus(temp.Path(), status))
+                AfxThrowFileException(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND, temp.Path());
+            status.m_mtime = entry.m_time;
+            status.m_attribute = bAttributes;
+            CFile::SetStatus(temp.Path(), status);
+        }
     } catch (CFileException* e) {
         CString strName = ShownName(e->m_strFileName, temp.Path(), strDst);
         CString strText = TaskString(1004) + strName + CauseText((DWORD)e->m_lOsError, strName, 129);
@@ -205,7 +219,7 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
     TaskPause(100);
     if (nDelta != 0) ReportBytes(task, nDelta);
 
-    if (!PutInPlace(temp.Path(), strDst, TASK_DECOMPRESS, TaskString(118))) return TASK_ERROR;
+    if (!PutInPlace(temp.Path(), strDst, TASK_DECOMPRESS, TaskString(118), bFlushed)) return TASK_ERROR;
     temp.Keep();
     SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, (LPCWSTR)strDst, nullptr);
     return TASK_OK;

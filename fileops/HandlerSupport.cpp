@@ -78,28 +78,30 @@ namespace {
 struct EarlyFlush {
     HANDLE hFile;
     HANDLE hDone;
+    BOOL bOk;
 };
 DWORD WINAPI EarlyFlushProc(LPVOID pParam) {
     EarlyFlush* pFlush = (EarlyFlush*)pParam;
-    FlushFileBuffers(pFlush->hFile);
+    pFlush->bOk = FlushFileBuffers(pFlush->hFile);
     SetEvent(pFlush->hDone);
     return 0;
 }
 }  // namespace
 
-void TaskPauseFlushing(DWORD dwMilliseconds, HANDLE hFile) {
+BOOL TaskPauseFlushing(DWORD dwMilliseconds, HANDLE hFile) {
     // The data has to reach the drive before the move anyway: written now,
     // it costs the pause instead of the task.
-    EarlyFlush flush = {hFile, nullptr};
+    EarlyFlush flush = {hFile, nullptr, FALSE};
     if (hFile && hFile != INVALID_HANDLE_VALUE) flush.hDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (flush.hDone && !QueueUserWorkItem(EarlyFlushProc, &flush, WT_EXECUTEDEFAULT)) {
         CloseHandle(flush.hDone);
         flush.hDone = nullptr;
     }
     TaskPause(dwMilliseconds);
-    if (!flush.hDone) return;
+    if (!flush.hDone) return FALSE;
     WaitForSingleObject(flush.hDone, INFINITE);
     CloseHandle(flush.hDone);
+    return flush.bOk;
 }
 
 void GetTaskPauseTotals(ULONGLONG& nPauses, double& dSeconds) {
@@ -281,9 +283,12 @@ BOOL MoveIntoPlace(const CString& strTemp, const CString& strTarget, DWORD dwFla
     return MoveFileExW(AfxExactPathForm(strTemp), AfxExactPathForm(strTarget), dwFlags);
 }
 
-BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption) {
+BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption,
+                BOOL bFlushed) {
     // On the drive before anything of the target is touched.
-    if (!FlushToDrive(strTemp)) {
+    BOOL bOnDrive = bFlushed ? !g_pfnDriveWriteProbe || g_pfnDriveWriteProbe(L"flushed", strTemp, 0)
+                             : FlushToDrive(strTemp);
+    if (!bOnDrive) {
         DWORD dwError = GetLastError();
         RemoveTemp(strTemp);
         ShowTaskError(FailureText(op, strTarget, dwError), strCaption);

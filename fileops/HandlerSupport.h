@@ -32,10 +32,10 @@ void ResetTaskPauseTotals();
 // The pause after a file's last piece: what the open hFile holds so far is
 // written out to the drive on another thread while the handler sleeps, and
 // the pause ends only once that is done, so the flush before the move into
-// place (PutInPlace) finds little left to write. Only a head start: its
-// result is not used, and that flush is still made. A null or invalid
-// handle makes it a plain TaskPause.
-void TaskPauseFlushing(DWORD dwMilliseconds, HANDLE hFile);
+// place (PutInPlace) finds little or nothing left to write. TRUE when that
+// flush was made and succeeded; a null or invalid handle makes it a plain
+// TaskPause (FALSE).
+BOOL TaskPauseFlushing(DWORD dwMilliseconds, HANDLE hFile);
 
 // Progress reports through the task's callback; nothing when it has none.
 void ReportBytes(CFileTask& task, ULONGLONG nBytes);
@@ -152,14 +152,17 @@ BOOL MoveIntoPlace(const CString& strTemp, const CString& strTarget, DWORD dwFla
 typedef BOOL (*DriveWriteProbe)(LPCWSTR pszStep, const CString& strPath, DWORD dwFlags);
 void SetDriveWriteProbe(DriveWriteProbe pfnProbe);
 // Puts a finished temporary file in the target's place: it is flushed to
-// the drive first; an existing target then loses its read-only, hidden and
-// system attributes
+// the drive first (bFlushed: the caller's own flush of its write handle,
+// made after the file's last change, succeeded, so the file is not opened
+// again for another; the probe is still told of it); an existing target
+// then loses its read-only, hidden and system attributes
 // (ResetFileAttributes, op only picks its message), then is replaced. On a
 // failure the message is shown (for the flush and the move: string 1000 +
 // op + the target + the cause, FailureText, under strCaption), the target
 // keeps its attributes,
 // the temporary file is removed, and the result is FALSE.
-BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption);
+BOOL PutInPlace(const CString& strTemp, const CString& strTarget, DWORD op, const CString& strCaption,
+                BOOL bFlushed = FALSE);
 // The name to show for a file named in an exception: the target for its
 // temporary file, the target as well when the exception names none.
 CString ShownName(const CString& strName, const CString& strTemp, const CString& strTarget);

@@ -48,6 +48,43 @@ TEST(CopyProgressRoutineTest, ReportsIncrementsPausesAndCancels) {
     EXPECT_EQ(silent.nLast, 4096u);
 }
 
+// The pause after a file's last piece flushes the file meanwhile; a
+// handler skips its own flush before the move only on a TRUE, so a flush
+// that did not write the file must never say it did.
+TEST(TaskPauseTest, AFlushDuringThePauseSaysWhetherItWroteTheFile) {
+    TempDir dir(L"E:\\");
+    CString path = dir.File(L"flushed.bin");
+    PutFile(path, "some bytes");
+    HANDLE hWrite = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE hRead = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    ASSERT_NE(hWrite, INVALID_HANDLE_VALUE);
+    ASSERT_NE(hRead, INVALID_HANDLE_VALUE);
+    DWORD nWritten = 0;
+    ASSERT_TRUE(WriteFile(hWrite, "more", 4, &nWritten, nullptr));
+    struct {
+        const char* what;
+        HANDLE h;
+        BOOL bExpected;
+    } cases[] = {
+        {"written file", hWrite, TRUE},
+        {"read-only handle", hRead, FALSE},
+        {"no handle", nullptr, FALSE},
+        {"invalid handle", INVALID_HANDLE_VALUE, FALSE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetTaskPauseTotals();
+        EXPECT_EQ(TaskPauseFlushing(20, c.h), c.bExpected);
+        ULONGLONG nPauses = 0;
+        double dSeconds = 0;
+        GetTaskPauseTotals(nPauses, dSeconds);
+        EXPECT_EQ(nPauses, 1u);
+    }
+    CloseHandle(hRead);
+    CloseHandle(hWrite);
+}
+
 // A file with a named stream (a downloaded file's zone mark, say): the
 // system counts the named stream's bytes in its running total too, but the
 // task measured only the file's data, so only those may reach the bar.
