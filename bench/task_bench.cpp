@@ -9,7 +9,11 @@
 // written through CFile on both sides). Aim: at most 1.05.
 // Sleeping between pieces itself slows the work that follows (cold caches),
 // so the engine is also run pausing the same way, with its pauses left out:
-// the handlers' own cost is their time against that run.
+// the handlers' own cost is their time against that run. Each task is also
+// compared with that engine run on the same file just before it, on the
+// worker; the median of those ratios moves least with the machine's other
+// work. What the engine wrote is flushed, untimed, so the handlers' own
+// flush never writes it.
 //
 // Usage: task_bench [--files N] [--mib-per-file M] [--repeats R] [--dir PATH]
 //   (default 16 files of 4 MiB, 2 repeats, E:\kivbench; the drive of PATH
@@ -75,6 +79,16 @@ bool SameBytes(const CString& a, const CString& b) {
     }
 }
 
+// The engine's time, its pauses left out; what it wrote is then written out
+// to the drive, untimed, so that the drive's cache holds none of it when a
+// handler flushes its own file (a journaling file system may write it all
+// then, at the handler's cost).
+double EngineEnd(double t0, double paused, const CString& strWritten) {
+    double took = Now() - t0 - paused;
+    FlushToDrive(strWritten);
+    return took;
+}
+
 // The engine alone, as the handlers drive it; with nPauseMs it also pauses
 // after every piece as the handlers do. Returns the time outside pauses.
 double EngineWrite(const CString& src, const CString& archive, BYTE* buffer, DWORD nPauseMs) {
@@ -99,7 +113,7 @@ double EngineWrite(const CString& src, const CString& archive, BYTE* buffer, DWO
     }
     source.Close();
     zip.Close();
-    return Now() - t0 - paused;
+    return EngineEnd(t0, paused, archive);
 }
 
 double EngineRead(const CString& archive, const CString& dst, BYTE* buffer, DWORD nPauseMs) {
@@ -123,17 +137,66 @@ double EngineRead(const CString& archive, const CString& dst, BYTE* buffer, DWOR
     }
     unzip.Close();
     target.Close();
-    return Now() - t0 - paused;
+    return EngineEnd(t0, paused, dst);
 }
 
 // Time spent inside the tasks' handlers, to tell it from the batch's own
 // (dialog, worker, messages, the worker's 10 ms per task).
 double g_handlerSeconds = 0;
+
+// Each task is preceded, on the worker and outside its own timing, by the
+// engine pausing alike on the same file (into a folder of its own), so both
+// meet the same caches and the same moment of a machine that does other
+// work too; the median of the files' ratios is the figure least moved by
+// that work.
+struct PairedRun {
+    int type = 0;
+    CString strEngineDir;
+    BYTE* pBuffer = nullptr;
+    std::vector<double> handler, engine;  // per task, pauses left out
+    double engineWall = 0;                // the engine runs' whole time, pauses included
+    bool engineOk = true;
+};
+PairedRun* g_pPair = nullptr;
+
+void RunPairedEngine(PairedRun& pair, const CFileTask& task) {
+    double t0 = Now();
+    CString strName = task.m_strSrc.Mid(task.m_strSrc.ReverseFind(L'\\') + 1);
+    try {
+        if (pair.type == TASK_COMPRESS) {
+            pair.engine.push_back(
+                EngineWrite(task.m_strSrc, pair.strEngineDir + L"\\" + strName + L".kvf", pair.pBuffer, 100));
+        } else {
+            CString strArchive = pair.strEngineDir + L"\\" + strName;
+            pair.engine.push_back(EngineRead(strArchive, strArchive.Left(strArchive.GetLength() - 4), pair.pBuffer, 100));
+        }
+    } catch (CException* e) {
+        e->Delete();
+        pair.engineOk = false;
+        pair.engine.push_back(0);
+    }
+    pair.engineWall += Now() - t0;
+}
+
 int TimedTask(CFileTask& task) {
+    if (g_pPair) RunPairedEngine(*g_pPair, task);
+    ULONGLONG nPauses = 0;
+    double dPausedBefore = 0, dPausedAfter = 0;
+    GetTaskPauseTotals(nPauses, dPausedBefore);
     double t0 = Now();
     int nResult = task.Execute();
-    g_handlerSeconds += Now() - t0;
+    double dTook = Now() - t0;
+    g_handlerSeconds += dTook;
+    GetTaskPauseTotals(nPauses, dPausedAfter);
+    if (g_pPair) g_pPair->handler.push_back(dTook - (dPausedAfter - dPausedBefore));
     return nResult;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 struct BatchTime {
@@ -144,8 +207,11 @@ struct BatchTime {
     bool ok = false;
 };
 
-BatchTime RunBatch(const std::vector<CString>& sources, const std::vector<CString>& targets, int type) {
+BatchTime RunBatch(const std::vector<CString>& sources, const std::vector<CString>& targets, int type,
+                   PairedRun& pair) {
     BatchTime t;
+    pair.type = type;
+    g_pPair = &pair;
     CFileTaskThread* pBatch = new CFileTaskThread;
     for (size_t i = 0; i < sources.size(); ++i) pBatch->AddTask(sources[i], targets[i], type);
     ResetTaskPauseTotals();
@@ -154,11 +220,12 @@ BatchTime RunBatch(const std::vector<CString>& sources, const std::vector<CStrin
     double t0 = Now();
     int nResult = pBatch->Start(TRUE);
     pBatch->WaitForWorker(INFINITE);
-    t.wall = Now() - t0;
+    g_pPair = nullptr;
+    t.wall = Now() - t0 - pair.engineWall;
     t.handlers = g_handlerSeconds;
     delete pBatch;
     GetTaskPauseTotals(t.count, t.measured);
-    t.ok = nResult == IDOK;
+    t.ok = nResult == IDOK && pair.engineOk;
     return t;
 }
 
@@ -169,6 +236,17 @@ struct Best {
     double outsideMeasured = 1e30;       // ... minus the handlers' pauses as measured
     double inside = 1e30;                // inside the handlers, their measured pauses left out
     BatchTime last;
+    std::vector<double> fileRatios;           // every file of every repeat: handler / pausing engine
+    double pairedSum = 1e30;                  // the best repeat's sum of handler times over engine times
+    void TakePairs(const PairedRun& pair) {
+        double h = 0, e = 0;
+        for (size_t i = 0; i < pair.handler.size() && i < pair.engine.size(); ++i) {
+            h += pair.handler[i];
+            e += pair.engine[i];
+            if (pair.engine[i] > 0) fileRatios.push_back(pair.handler[i] / pair.engine[i]);
+        }
+        if (e > 0) pairedSum = std::min(pairedSum, h / e);
+    }
     void Take(double dEngine, double dPaced, const BatchTime& t, size_t nTasks) {
         engine = std::min(engine, dEngine);
         paced = std::min(paced, dPaced);
@@ -188,6 +266,9 @@ struct Best {
         printf("%s inside the handlers, measured pauses left out: %.3f s, %.3f to the engine, %.3f to the pausing "
                "engine\n",
                name, inside, inside / engine, inside / paced);
+        printf("%s each task against the pausing engine on the same file just before it: MEDIAN OF %u FILES' "
+               "RATIOS %.3f, best repeat's sum %.3f\n",
+               name, (unsigned)fileRatios.size(), Median(fileRatios), pairedSum);
     }
 };
 
@@ -218,6 +299,12 @@ int main() {
     CString strPwdDir = strDir.Left(2) + L"\\KIV", strPwd = strPwdDir + L"\\KIV.pwd";
     CString strPwdKept = strPwd + L".bench-kept";
     CreateDirectoryW(strPwdDir, nullptr);
+    // A kept file already there: a killed run's password file stands in
+    // its place, and the kept one is the drive's own.
+    if (GetFileAttributesW(strPwdKept) != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesW(strPwd, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(strPwd);
+    }
     BOOL bKept = GetFileAttributesW(strPwd) != INVALID_FILE_ATTRIBUTES && MoveFileW(strPwd, strPwdKept);
     CKivPwd store;
     if (!store.CreatePwdFile(strPwd, CString(kPassword))) {
@@ -273,8 +360,13 @@ int main() {
             archives.push_back(packed + L"\\" + name + L".kvf");
             restoreTargets.push_back(restored + L"\\" + name + L".kvf");
         }
-        BatchTime c = RunBatch(corpus, packTargets, TASK_COMPRESS);
-        BatchTime d = RunBatch(archives, restoreTargets, TASK_DECOMPRESS);
+        CString paired = strDir + L"\\paired";
+        CreateDirectoryW(paired, nullptr);
+        PairedRun pairC, pairD;
+        pairC.strEngineDir = pairD.strEngineDir = paired;
+        pairC.pBuffer = pairD.pBuffer = buffer.get();
+        BatchTime c = RunBatch(corpus, packTargets, TASK_COMPRESS, pairC);
+        BatchTime d = RunBatch(archives, restoreTargets, TASK_DECOMPRESS, pairD);
         allOk = c.ok && d.ok;
         for (const CString& f : corpus)
             allOk = allOk && SameBytes(f, restored + L"\\" + f.Mid(strDir.GetLength() + 1));
@@ -284,6 +376,9 @@ int main() {
         }
         compress.Take(write, pacedWrite, c, corpus.size());
         decompress.Take(read, pacedRead, d, corpus.size());
+        compress.TakePairs(pairC);
+        decompress.TakePairs(pairD);
+        DeleteFolderTree(paired);
         DeleteFolderTree(engineDir);
         DeleteFolderTree(packed);
         DeleteFolderTree(restored);
