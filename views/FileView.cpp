@@ -628,10 +628,20 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
         RemoveFinished(*pTask);
         return;
     }
+    // A read-only, hidden or system file goes as well, as in a folder
+    // (Wine's shell leaves a read-only one in place without a word); it
+    // gets its attributes back when it cannot be removed.
+    const DWORD dwKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    CString strExact = AfxExactPathForm(pTask->m_strSrc);
+    if (dwAttrs & dwKept) ::SetFileAttributesW(strExact, dwAttrs & ~dwKept);
     // The shell is told, as the handlers tell it of what they write: the
     // list learns of the change only through it, and a shell that does not
     // announce a deletion it did silently would leave the source listed. A
     // second notice of the same deletion finds nothing more to remove.
-    if (DeleteFolderTree(pTask->m_strSrc) == 0)
+    if (DeleteFolderTree(pTask->m_strSrc) == 0) {
         ::SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)pTask->m_strSrc, nullptr);
+        return;
+    }
+    if ((dwAttrs & dwKept) && ::GetFileAttributesW(strExact) != INVALID_FILE_ATTRIBUTES)
+        ::SetFileAttributesW(strExact, dwAttrs);
 }

@@ -330,6 +330,28 @@ TEST(TaskDoneTest, OnlyASucceededTaskGivesItsSourceAway) {
         CFileView::OnTaskDone(c.result, &task);
         EXPECT_EQ(!Exists(src), c.gone) << c.what;
     }
+    // A compressed or decompressed file goes whatever its attributes.
+    struct Marked {
+        const char* what;
+        int type;
+        LPCWSTR src, written;
+        DWORD attrs;
+    } marked[] = {
+        {"read-only file compressed", TASK_COMPRESS, L"m.txt", L"m.txt.kvf", FILE_ATTRIBUTE_READONLY},
+        {"hidden system file compressed", TASK_COMPRESS, L"n.txt", L"n.txt.kvf",
+         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {"read-only archive decompressed", TASK_DECOMPRESS, L"o.txt.kvf", L"o.txt", FILE_ATTRIBUTE_READONLY},
+    };
+    for (const Marked& c : marked) {
+        CString src = dir.File(c.src);
+        WriteAll(src, "s");
+        WriteAll(dir.File(c.written), "w");
+        ASSERT_TRUE(::SetFileAttributesW(src, c.attrs));
+        CFileTask task(src, c.type == TASK_COMPRESS ? src : dir.File(c.written), c.type, nullptr, nullptr);
+        CFileView::OnTaskDone(TASK_OK, &task);
+        EXPECT_FALSE(Exists(src)) << c.what;
+        EXPECT_TRUE(Exists(dir.File(c.written))) << c.what;
+    }
 }
 
 // A finished folder gives away what its walk took along and nothing else:
