@@ -359,13 +359,16 @@ BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
     return strPath.GetLength() > prefix.GetLength() && strPath.Left(prefix.GetLength()).CompareNoCase(prefix) == 0;
 }
 
+// The attributes a source given away loses first: a read-only file cannot
+// be deleted, and the shell leaves one in place without a word.
+const DWORD CLEARED_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 // Removes what the task's record holds, in its order (each folder after
 // what it held): files that are still as the walk found them, read-only,
 // hidden or system ones alike, and folders only when nothing is left in
 // them. What cannot be removed stays as it was; the shell is told of each
 // removal, as of the handlers' writes.
 void RemoveFinished(const CFileTask& task) {
-    const DWORD dwKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     for (const CFileTask::Finished& done : task.m_finished) {
         CString strExact = AfxExactPathForm(done.strPath);
         WIN32_FILE_ATTRIBUTE_DATA now;
@@ -376,10 +379,10 @@ void RemoveFinished(const CFileTask& task) {
                               (((ULONGLONG)now.nFileSizeHigh << 32) | now.nFileSizeLow) != done.nLength))
             continue;
         DWORD dwAttrs = now.dwFileAttributes;
-        if (dwAttrs & dwKept) ::SetFileAttributesW(strExact, dwAttrs & ~dwKept);
+        if (dwAttrs & CLEARED_ATTRIBUTES) ::SetFileAttributesW(strExact, dwAttrs & ~CLEARED_ATTRIBUTES);
         BOOL bGone = done.bFolder ? ::RemoveDirectoryW(strExact) : ::DeleteFileW(strExact);
         if (!bGone) {
-            if (dwAttrs & dwKept) ::SetFileAttributesW(strExact, dwAttrs);
+            if (dwAttrs & CLEARED_ATTRIBUTES) ::SetFileAttributesW(strExact, dwAttrs);
             continue;
         }
         ::SHChangeNotify(done.bFolder ? SHCNE_RMDIR : SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)done.strPath, nullptr);
@@ -631,9 +634,8 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
     // A read-only, hidden or system file goes as well, as in a folder
     // (Wine's shell leaves a read-only one in place without a word); it
     // gets its attributes back when it cannot be removed.
-    const DWORD dwKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     CString strExact = AfxExactPathForm(pTask->m_strSrc);
-    if (dwAttrs & dwKept) ::SetFileAttributesW(strExact, dwAttrs & ~dwKept);
+    if (dwAttrs & CLEARED_ATTRIBUTES) ::SetFileAttributesW(strExact, dwAttrs & ~CLEARED_ATTRIBUTES);
     // The shell is told, as the handlers tell it of what they write: the
     // list learns of the change only through it, and a shell that does not
     // announce a deletion it did silently would leave the source listed. A
@@ -642,6 +644,6 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
         ::SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, (LPCWSTR)pTask->m_strSrc, nullptr);
         return;
     }
-    if ((dwAttrs & dwKept) && ::GetFileAttributesW(strExact) != INVALID_FILE_ATTRIBUTES)
+    if ((dwAttrs & CLEARED_ATTRIBUTES) && ::GetFileAttributesW(strExact) != INVALID_FILE_ATTRIBUTES)
         ::SetFileAttributesW(strExact, dwAttrs);
 }
