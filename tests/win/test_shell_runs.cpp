@@ -91,7 +91,10 @@ std::vector<DialogInfo> AnswerKivRunsToTheirEnd(DWORD timeoutMs) {
             if (!IsWindowVisible(h) || lstrcmpW(cls, L"#32770") != 0 || ProcessImage(pid).Right(8).CompareNoCase(L"\\KIV.exe"))
                 return TRUE;
             DialogInfo d = ReadDialog(h);
-            if (d.caption.Find(L"...") >= 0 || std::find(w.answered.begin(), w.answered.end(), h) != w.answered.end())
+            // A progress dialog closing while it was read leaves empty texts:
+            // a window gone by then was no box.
+            if (!IsWindow(h) || d.caption.Find(L"...") >= 0 ||
+                std::find(w.answered.begin(), w.answered.end(), h) != w.answered.end())
                 return TRUE;
             w.answered.push_back(h);
             w.seen.push_back(d);
