@@ -391,11 +391,29 @@ bool ParseRecord(const std::string& bytes, StubRecord& r)
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The whole record file; false while it cannot be opened. Right after the
+// stub's rename, Wine's move still holds the file open for deleting, so a
+// reader that does not share deleting is refused for a moment.
+bool ReadRecordFile(const std::wstring& path, std::string& bytes)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    bytes.clear();
+    char buf[4096];
+    DWORD got = 0;
+    BOOL ok;
+    while ((ok = ReadFile(f, buf, sizeof buf, &got, nullptr)) && got > 0) bytes.append(buf, got);
+    CloseHandle(f);
+    return ok != FALSE;
+}
+
 // Waits for the stub's record; false when none came in time.
 bool WaitRecord(const std::wstring& path, StubRecord& r, DWORD timeoutMs = 30000)
 {
+    std::string bytes;
     for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        if (FileExists(path)) return ParseRecord(ReadAll(CString(path.c_str())), r);
+        if (FileExists(path) && ReadRecordFile(path, bytes)) return ParseRecord(bytes, r);
         Sleep(50);
     }
     return false;
