@@ -6,6 +6,7 @@ namespace {
 
 const UINT IDS_DRIVE_WRITE_PROTECTED = 61206;  // %s: the drive, as G:
 const UINT IDS_PWD_FILE_IN_USE = 61207;        // %s: the password file
+const UINT IDS_PWD_FOLDER_IN_THE_WAY = 61214;  // %s: the password file
 
 CString LoadText(UINT nID) {
     CString s;
@@ -73,5 +74,17 @@ CString WriteProtectedText(const CString& strPath) {
 CString PwdFileInUseText(const CString& strPwdFile) {
     CString s;
     s.Format(LoadText(IDS_PWD_FILE_IN_USE), (LPCTSTR)strPwdFile);
+    return s;
+}
+
+BOOL IsPwdFolderInTheWay(const CString& strPwdFile) {
+    if (strPwdFile.IsEmpty()) return FALSE;
+    DWORD dwAttrs = GetFileAttributesW(strPwdFile);
+    return dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+CString PwdFolderInTheWayText(const CString& strPwdFile) {
+    CString s;
+    s.Format(LoadText(IDS_PWD_FOLDER_IN_THE_WAY), (LPCTSTR)strPwdFile);
     return s;
 }

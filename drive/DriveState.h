@@ -1,6 +1,7 @@
 // What the program knows and says of the state of a drive it writes to:
 // whether a refused write means the medium is write-protected, and the
-// texts that name that state and a password file another program holds.
+// texts that name that state, a password file another program holds and a
+// folder that stands in the password file's place.
 // The tasks, the password dialog and the start-up all stand on it.
 #pragma once
 #include "framework/Afx.h"
@@ -15,3 +16,9 @@ BOOL IsWriteProtected(const CString& strPath, DWORD dwError);
 CString WriteProtectedText(const CString& strPath);
 // "The password file ... is in use by another program..."
 CString PwdFileInUseText(const CString& strPwdFile);
+
+// A folder stands where the password file belongs: the file can be neither
+// read nor made there, which is no damage to any password.
+BOOL IsPwdFolderInTheWay(const CString& strPwdFile);
+// "A folder ... stands where the password file belongs..."
+CString PwdFolderInTheWayText(const CString& strPwdFile);

@@ -49,8 +49,8 @@ BOOL BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
 // FALSE when the password file cannot be found or read, or holds no
 // password: nothing could check the archive later. strFailure then says why
 // when it is not a damaged file: the file is held by another program past
-// the store's wait, or it is not there at all (the drive is not the
-// program's). Nothing is created on the drive.
+// the store's wait, it is not there at all (the drive is not the program's),
+// or a folder stands in its place. Nothing is created on the drive.
 BOOL TakePassword(CFileTask& task, CString& strPwd, CString& strFailure) {
     CPwdDlg dlg;
     if (!dlg.PreparePasswordPath(FALSE)) {
@@ -62,6 +62,7 @@ BOOL TakePassword(CFileTask& task, CString& strPwd, CString& strFailure) {
         if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
             if (store.GetOpenError() == ERROR_SHARING_VIOLATION) strFailure = PwdFileInUseText(dlg.m_strPwdPath);
             else if (IsPwdFileMissing(store.GetOpenError())) strFailure = PwdDriveMissingText(dlg.m_strPwdPath);
+            else if (IsPwdFolderInTheWay(dlg.m_strPwdPath)) strFailure = PwdFolderInTheWayText(dlg.m_strPwdPath);
             return FALSE;
         }
         task.m_strPassword = store.GetCurrentPwd();

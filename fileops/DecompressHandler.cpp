@@ -20,7 +20,14 @@ namespace {
 const BYTE RESTORABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                    FILE_ATTRIBUTE_ARCHIVE;
 
-enum PasswordVerdict { PWD_MATCHES, PWD_FILE_DAMAGED, PWD_FILE_IN_USE, PWD_FILE_MISSING, PWD_INVALID };
+enum PasswordVerdict {
+    PWD_MATCHES,
+    PWD_FILE_DAMAGED,
+    PWD_FILE_IN_USE,
+    PWD_FILE_MISSING,
+    PWD_FOLDER_IN_THE_WAY,
+    PWD_INVALID
+};
 
 // Every password ever set on the drive is tried, so archives written before
 // a change of password are still read. strPwdFile names the file read.
@@ -34,7 +41,8 @@ PasswordVerdict CheckPassword(const CString& strCheck, CString& strPwdFile) {
     if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
         // Held by another program past the store's wait: in use, not damaged.
         if (store.GetOpenError() == ERROR_SHARING_VIOLATION) return PWD_FILE_IN_USE;
-        return IsPwdFileMissing(store.GetOpenError()) ? PWD_FILE_MISSING : PWD_FILE_DAMAGED;
+        if (IsPwdFileMissing(store.GetOpenError())) return PWD_FILE_MISSING;
+        return IsPwdFolderInTheWay(dlg.m_strPwdPath) ? PWD_FOLDER_IN_THE_WAY : PWD_FILE_DAMAGED;
     }
     return store.HasPwd(strCheck) ? PWD_MATCHES : PWD_INVALID;
 }
@@ -136,6 +144,9 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
             return TASK_ERROR;
         case PWD_FILE_MISSING:
             ShowTaskError(PwdDriveMissingText(strPwdFile), TaskString(118));
+            return TASK_ERROR;
+        case PWD_FOLDER_IN_THE_WAY:
+            ShowTaskError(PwdFolderInTheWayText(strPwdFile), TaskString(118));
             return TASK_ERROR;
         case PWD_INVALID: return Refuse(179);
         default: break;

@@ -283,6 +283,13 @@ BOOL CPwdDlg::ReportOpenCause(const CString& strPath) {
         ResetPwdInputs();
         return TRUE;
     }
+    // No password is lost or damaged, and no new one could be made there:
+    // the user learns what stands in the file's way.
+    if (IsPwdFolderInTheWay(strPath)) {
+        ShowMessage(PwdFolderInTheWayText(strPath), m_strMsgCaption, MB_ICONERROR);
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
     return FALSE;
 }
 

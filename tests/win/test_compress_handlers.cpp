@@ -707,6 +707,35 @@ TEST(CompressHandlersTest, APasswordFileAnotherProgramHoldsIsInUseNotDamaged) {
     });
 }
 
+TEST(CompressHandlersTest, AFolderInThePasswordFilesPlaceIsSaidNotADamagedFile) {
+    RunWithTimeout(120000, "password folder", [] {
+        TempDir dir(L"E:\\");
+        PutFile(dir.File(L"a.txt.kvf"), ArchiveOf("kept", "folder12", dir.File(L"scratch")));
+        PutFile(dir.File(L"b.txt"), "to compress");
+        DrivePassword none({});
+        ASSERT_TRUE(CreateDirectoryW(DrivePassword::Path(), nullptr));
+        struct Removal {
+            ~Removal() { RemoveDirectoryW(DrivePassword::Path()); }
+        } removal;
+        const TaskSpec tasks[] = {{dir.File(L"a.txt.kvf"), dir.File(L"a.txt"), TASK_DECOMPRESS},
+                                  {dir.File(L"b.txt"), dir.File(L"b.txt"), TASK_COMPRESS}};
+        for (const TaskSpec& task : tasks) {
+            Answers a;
+            a.Finish();
+            EXPECT_EQ(RunBatch({task}).results, std::vector<int>{TASK_ERROR});
+            std::vector<DialogInfo> boxes = a.Boxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_TRUE(boxes[0].HasText(L"A folder stands where the password file e:\\KIV\\KIV.pwd belongs"))
+                << U8(boxes[0].AllText());
+        }
+        EXPECT_FALSE(Exists(dir.File(L"a.txt")));
+        EXPECT_FALSE(Exists(dir.File(L"b.txt.kvf")));
+        EXPECT_EQ(ReadAll(dir.File(L"b.txt")), "to compress");
+        EXPECT_EQ(CountTemps(dir.Path()), 0);
+        EXPECT_TRUE(GetFileAttributesW(DrivePassword::Path()) & FILE_ATTRIBUTE_DIRECTORY);
+    });
+}
+
 TEST(CompressHandlersTest, InPlaceWorksOnTheListingTakenFirst) {
     RunWithTimeout(120000, "in place", [] {
         DrivePassword pwd({L"inplace1"});

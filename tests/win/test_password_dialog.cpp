@@ -499,6 +499,29 @@ TEST_F(PwdDialogTest, APasswordFileAnotherProgramHoldsIsInUseAndTheDialogStays) 
     }
 }
 
+TEST_F(PwdDialogTest, AFolderWhereThePasswordFileBelongsIsSaidNotALostPassword) {
+    const WCHAR kInTheWay[] = L"A folder stands where the password file e:\\KIV\\KIV.pwd belongs, so the password "
+                              L"file can be neither read nor made. Rename or move that folder and try again.";
+    ASSERT_TRUE(CreateDirectoryW(kPwdFile, nullptr));
+    struct Removal {
+        ~Removal() { RemoveDirectoryW(kPwdFile); }
+    } removal;
+    const struct {
+        int mode;
+        const WCHAR* caption;
+    } rows[] = {{PWD_MODE_LOGIN, L"Login"}, {PWD_MODE_CHANGE, L"Change Password"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(U8(row.caption));
+        CPwdDlg dlg;
+        ASSERT_TRUE(dlg.PreparePasswordPath());
+        Step step = {{L"oldpw1", L"brand3", L"brand3"}, L"Password", kInTheWay, ERROR_ICON, true};
+        if (row.mode == PWD_MODE_LOGIN) step.texts[1] = step.texts[2] = nullptr;
+        EXPECT_EQ(Run(dlg, row.mode, {step}, row.caption), IDCANCEL);
+        EXPECT_FALSE(dlg.m_bSucceeded);
+        EXPECT_TRUE(GetFileAttributesW(kPwdFile) & FILE_ATTRIBUTE_DIRECTORY);  // left as it was
+    }
+}
+
 TEST_F(PwdDialogTest, OnAWriteProtectedDriveCreateAndChangeSaySoOnceAndEnd) {
     const CString root = WriteProtectedRoot();
     if (root.IsEmpty()) GTEST_SKIP() << "no write-protected drive";
