@@ -88,7 +88,9 @@ BOOL PasswordDriveThere(CString& strMissing) {
     }
     if (GetFileAttributesW(dlg.m_strPwdPath) != INVALID_FILE_ATTRIBUTES || !IsPwdFileMissing(GetLastError()))
         return TRUE;
-    strMissing = PwdDriveMissingText(dlg.m_strPwdPath);
+    // A file where the password folder belongs is no missing drive.
+    strMissing = PwdPathBlockedText(dlg.m_strPwdPath);
+    if (strMissing.IsEmpty()) strMissing = PwdDriveMissingText(dlg.m_strPwdPath);
     return FALSE;
 }
 }  // namespace

@@ -7,6 +7,7 @@ namespace {
 const UINT IDS_DRIVE_WRITE_PROTECTED = 61206;  // %s: the drive, as G:
 const UINT IDS_PWD_FILE_IN_USE = 61207;        // %s: the password file
 const UINT IDS_PWD_FOLDER_IN_THE_WAY = 61214;  // %s: the password file
+const UINT IDS_PWD_FILE_IN_THE_WAY = 61215;    // %s: the password file's folder
 
 CString LoadText(UINT nID) {
     CString s;
@@ -77,14 +78,19 @@ CString PwdFileInUseText(const CString& strPwdFile) {
     return s;
 }
 
-BOOL IsPwdFolderInTheWay(const CString& strPwdFile) {
-    if (strPwdFile.IsEmpty()) return FALSE;
-    DWORD dwAttrs = GetFileAttributesW(strPwdFile);
-    return dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-CString PwdFolderInTheWayText(const CString& strPwdFile) {
+CString PwdPathBlockedText(const CString& strPwdFile) {
     CString s;
-    s.Format(LoadText(IDS_PWD_FOLDER_IN_THE_WAY), (LPCTSTR)strPwdFile);
+    if (strPwdFile.IsEmpty()) return s;
+    DWORD dwAttrs = GetFileAttributesW(strPwdFile);
+    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        s.Format(LoadText(IDS_PWD_FOLDER_IN_THE_WAY), (LPCTSTR)strPwdFile);
+        return s;
+    }
+    int nSlash = strPwdFile.ReverseFind(L'\\');
+    if (nSlash <= 0) return s;
+    CString strFolder = strPwdFile.Left(nSlash);
+    dwAttrs = GetFileAttributesW(strFolder);
+    if (dwAttrs != INVALID_FILE_ATTRIBUTES && !(dwAttrs & FILE_ATTRIBUTE_DIRECTORY))
+        s.Format(LoadText(IDS_PWD_FILE_IN_THE_WAY), (LPCTSTR)strFolder);
     return s;
 }

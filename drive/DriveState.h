@@ -1,7 +1,7 @@
 // What the program knows and says of the state of a drive it writes to:
 // whether a refused write means the medium is write-protected, and the
-// texts that name that state, a password file another program holds and a
-// folder that stands in the password file's place.
+// texts that name that state, a password file another program holds and
+// what stands in the password file's place.
 // The tasks, the password dialog and the start-up all stand on it.
 #pragma once
 #include "framework/Afx.h"
@@ -17,8 +17,8 @@ CString WriteProtectedText(const CString& strPath);
 // "The password file ... is in use by another program..."
 CString PwdFileInUseText(const CString& strPwdFile);
 
-// A folder stands where the password file belongs: the file can be neither
-// read nor made there, which is no damage to any password.
-BOOL IsPwdFolderInTheWay(const CString& strPwdFile);
-// "A folder ... stands where the password file belongs..."
-CString PwdFolderInTheWayText(const CString& strPwdFile);
+// What stands in the password file's way, said: a folder where the file
+// belongs, or a file where its folder belongs. Either way the file can be
+// neither read nor made there, which is no damage to any password. Empty
+// when neither stands there.
+CString PwdPathBlockedText(const CString& strPwdFile);

@@ -60,9 +60,12 @@ BOOL TakePassword(CFileTask& task, CString& strPwd, CString& strFailure) {
     CKivPwd store;
     if (task.m_strPassword.IsEmpty()) {
         if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
+            // A file where the password folder belongs makes the path look
+            // missing too: what stands there is said first.
+            strFailure = PwdPathBlockedText(dlg.m_strPwdPath);
+            if (!strFailure.IsEmpty()) return FALSE;
             if (store.GetOpenError() == ERROR_SHARING_VIOLATION) strFailure = PwdFileInUseText(dlg.m_strPwdPath);
             else if (IsPwdFileMissing(store.GetOpenError())) strFailure = PwdDriveMissingText(dlg.m_strPwdPath);
-            else if (IsPwdFolderInTheWay(dlg.m_strPwdPath)) strFailure = PwdFolderInTheWayText(dlg.m_strPwdPath);
             return FALSE;
         }
         task.m_strPassword = store.GetCurrentPwd();

@@ -25,7 +25,7 @@ enum PasswordVerdict {
     PWD_FILE_DAMAGED,
     PWD_FILE_IN_USE,
     PWD_FILE_MISSING,
-    PWD_FOLDER_IN_THE_WAY,
+    PWD_PATH_BLOCKED,
     PWD_INVALID
 };
 
@@ -40,9 +40,11 @@ PasswordVerdict CheckPassword(const CString& strCheck, CString& strPwdFile) {
     CKivPwd store;
     if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
         // Held by another program past the store's wait: in use, not damaged.
+        // A file where the password folder belongs makes the path look
+        // missing too: what stands there is said first.
+        if (!PwdPathBlockedText(dlg.m_strPwdPath).IsEmpty()) return PWD_PATH_BLOCKED;
         if (store.GetOpenError() == ERROR_SHARING_VIOLATION) return PWD_FILE_IN_USE;
-        if (IsPwdFileMissing(store.GetOpenError())) return PWD_FILE_MISSING;
-        return IsPwdFolderInTheWay(dlg.m_strPwdPath) ? PWD_FOLDER_IN_THE_WAY : PWD_FILE_DAMAGED;
+        return IsPwdFileMissing(store.GetOpenError()) ? PWD_FILE_MISSING : PWD_FILE_DAMAGED;
     }
     return store.HasPwd(strCheck) ? PWD_MATCHES : PWD_INVALID;
 }
@@ -145,8 +147,8 @@ int DecompressOneFile(CFileTask& task, const CString& strSrc, CString strDst) {
         case PWD_FILE_MISSING:
             ShowTaskError(PwdDriveMissingText(strPwdFile), TaskString(118));
             return TASK_ERROR;
-        case PWD_FOLDER_IN_THE_WAY:
-            ShowTaskError(PwdFolderInTheWayText(strPwdFile), TaskString(118));
+        case PWD_PATH_BLOCKED:
+            ShowTaskError(PwdPathBlockedText(strPwdFile), TaskString(118));
             return TASK_ERROR;
         case PWD_INVALID: return Refuse(179);
         default: break;

@@ -285,8 +285,9 @@ BOOL CPwdDlg::ReportOpenCause(const CString& strPath) {
     }
     // No password is lost or damaged, and no new one could be made there:
     // the user learns what stands in the file's way.
-    if (IsPwdFolderInTheWay(strPath)) {
-        ShowMessage(PwdFolderInTheWayText(strPath), m_strMsgCaption, MB_ICONERROR);
+    CString strBlocked = PwdPathBlockedText(strPath);
+    if (!strBlocked.IsEmpty()) {
+        ShowMessage(strBlocked, m_strMsgCaption, MB_ICONERROR);
         EndDialog(IDCANCEL);
         return TRUE;
     }

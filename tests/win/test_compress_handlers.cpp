@@ -707,32 +707,52 @@ TEST(CompressHandlersTest, APasswordFileAnotherProgramHoldsIsInUseNotDamaged) {
     });
 }
 
-TEST(CompressHandlersTest, AFolderInThePasswordFilesPlaceIsSaidNotADamagedFile) {
-    RunWithTimeout(120000, "password folder", [] {
+TEST(CompressHandlersTest, WhatStandsInThePasswordFilesPlaceIsSaidNotADamagedFileOrAMissingDrive) {
+    RunWithTimeout(120000, "password path blocked", [] {
         TempDir dir(L"E:\\");
         PutFile(dir.File(L"a.txt.kvf"), ArchiveOf("kept", "folder12", dir.File(L"scratch")));
         PutFile(dir.File(L"b.txt"), "to compress");
         DrivePassword none({});
-        ASSERT_TRUE(CreateDirectoryW(DrivePassword::Path(), nullptr));
-        struct Removal {
-            ~Removal() { RemoveDirectoryW(DrivePassword::Path()); }
-        } removal;
         const TaskSpec tasks[] = {{dir.File(L"a.txt.kvf"), dir.File(L"a.txt"), TASK_DECOMPRESS},
                                   {dir.File(L"b.txt"), dir.File(L"b.txt"), TASK_COMPRESS}};
-        for (const TaskSpec& task : tasks) {
-            Answers a;
-            a.Finish();
-            EXPECT_EQ(RunBatch({task}).results, std::vector<int>{TASK_ERROR});
-            std::vector<DialogInfo> boxes = a.Boxes();
-            ASSERT_EQ(boxes.size(), 1u);
-            EXPECT_TRUE(boxes[0].HasText(L"A folder stands where the password file e:\\KIV\\KIV.pwd belongs"))
-                << U8(boxes[0].AllText());
+        const struct {
+            const char* what;
+            bool fileForFolder;  // a file named KIV instead of the folder; else a folder named KIV.pwd
+            const wchar_t* text;
+        } rows[] = {
+            {"a folder named KIV.pwd", false, L"A folder stands where the password file e:\\KIV\\KIV.pwd belongs"},
+            {"a file named KIV", true, L"A file stands where the password file's folder e:\\KIV belongs"},
+        };
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.what);
+            if (row.fileForFolder) {
+                ASSERT_TRUE(RemoveDirectoryW(L"e:\\KIV"));
+                PutFile(L"e:\\KIV", "notes");
+            } else {
+                ASSERT_TRUE(CreateDirectoryW(DrivePassword::Path(), nullptr));
+            }
+            for (const TaskSpec& task : tasks) {
+                Answers a;
+                a.Finish();
+                EXPECT_EQ(RunBatch({task}).results, std::vector<int>{TASK_ERROR});
+                std::vector<DialogInfo> boxes = a.Boxes();
+                ASSERT_EQ(boxes.size(), 1u);
+                EXPECT_TRUE(boxes[0].HasText(row.text)) << U8(boxes[0].AllText());
+            }
+            EXPECT_FALSE(Exists(dir.File(L"a.txt")));
+            EXPECT_FALSE(Exists(dir.File(L"b.txt.kvf")));
+            EXPECT_EQ(ReadAll(dir.File(L"b.txt")), "to compress");
+            EXPECT_EQ(CountTemps(dir.Path()), 0);
+            // Left as it was.
+            if (row.fileForFolder) {
+                EXPECT_EQ(ReadAll(L"e:\\KIV"), "notes");
+                ASSERT_TRUE(DeleteFileW(L"e:\\KIV"));
+                ASSERT_TRUE(CreateDirectoryW(L"e:\\KIV", nullptr));
+            } else {
+                EXPECT_TRUE(GetFileAttributesW(DrivePassword::Path()) & FILE_ATTRIBUTE_DIRECTORY);
+                ASSERT_TRUE(RemoveDirectoryW(DrivePassword::Path()));
+            }
         }
-        EXPECT_FALSE(Exists(dir.File(L"a.txt")));
-        EXPECT_FALSE(Exists(dir.File(L"b.txt.kvf")));
-        EXPECT_EQ(ReadAll(dir.File(L"b.txt")), "to compress");
-        EXPECT_EQ(CountTemps(dir.Path()), 0);
-        EXPECT_TRUE(GetFileAttributesW(DrivePassword::Path()) & FILE_ATTRIBUTE_DIRECTORY);
     });
 }
 

@@ -499,26 +499,49 @@ TEST_F(PwdDialogTest, APasswordFileAnotherProgramHoldsIsInUseAndTheDialogStays) 
     }
 }
 
-TEST_F(PwdDialogTest, AFolderWhereThePasswordFileBelongsIsSaidNotALostPassword) {
-    const WCHAR kInTheWay[] = L"A folder stands where the password file e:\\KIV\\KIV.pwd belongs, so the password "
-                              L"file can be neither read nor made. Rename or move that folder and try again.";
-    ASSERT_TRUE(CreateDirectoryW(kPwdFile, nullptr));
-    struct Removal {
-        ~Removal() { RemoveDirectoryW(kPwdFile); }
-    } removal;
+TEST_F(PwdDialogTest, WhatStandsInThePasswordFilesWayIsSaidNotALostPassword) {
+    const WCHAR kFolderThere[] = L"A folder stands where the password file e:\\KIV\\KIV.pwd belongs, so the password "
+                                 L"file can be neither read nor made. Rename or move that folder and try again.";
+    const WCHAR kFileThere[] = L"A file stands where the password file's folder e:\\KIV belongs, so the password "
+                               L"file can be neither read nor made. Rename or move that file and try again.";
     const struct {
+        const char* what;
+        bool fileForFolder;  // a file named KIV instead of the folder; else a folder named KIV.pwd
         int mode;
         const WCHAR* caption;
-    } rows[] = {{PWD_MODE_LOGIN, L"Login"}, {PWD_MODE_CHANGE, L"Change Password"}};
+    } rows[] = {
+        {"a folder, at the login", false, PWD_MODE_LOGIN, L"Login"},
+        {"a folder, on a change", false, PWD_MODE_CHANGE, L"Change Password"},
+        // With no file to be found the drive's start asks for a first password.
+        {"a file, for the first password", true, PWD_MODE_CREATE, L"Create Password"},
+        {"a file, on a change", true, PWD_MODE_CHANGE, L"Change Password"},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(U8(row.caption));
+        SCOPED_TRACE(row.what);
+        const WCHAR* blocker = row.fileForFolder ? L"e:\\KIV" : kPwdFile;
+        if (row.fileForFolder) {
+            ASSERT_TRUE(RemoveDirectoryW(L"e:\\KIV"));
+            WriteAll(blocker, "notes");
+        } else {
+            ASSERT_TRUE(CreateDirectoryW(kPwdFile, nullptr));
+        }
         CPwdDlg dlg;
         ASSERT_TRUE(dlg.PreparePasswordPath());
-        Step step = {{L"oldpw1", L"brand3", L"brand3"}, L"Password", kInTheWay, ERROR_ICON, true};
+        Step step = {{L"oldpw1", L"brand3", L"brand3"}, L"Password", row.fileForFolder ? kFileThere : kFolderThere,
+                     ERROR_ICON, true};
         if (row.mode == PWD_MODE_LOGIN) step.texts[1] = step.texts[2] = nullptr;
+        if (row.mode == PWD_MODE_CREATE) step.texts[0] = nullptr;
         EXPECT_EQ(Run(dlg, row.mode, {step}, row.caption), IDCANCEL);
         EXPECT_FALSE(dlg.m_bSucceeded);
-        EXPECT_TRUE(GetFileAttributesW(kPwdFile) & FILE_ATTRIBUTE_DIRECTORY);  // left as it was
+        // Left as it was.
+        if (row.fileForFolder) {
+            EXPECT_EQ(ReadAll(blocker), "notes");
+            ASSERT_TRUE(DeleteFileW(blocker));
+            ASSERT_TRUE(CreateDirectoryW(L"e:\\KIV", nullptr));
+        } else {
+            EXPECT_TRUE(GetFileAttributesW(kPwdFile) & FILE_ATTRIBUTE_DIRECTORY);
+            ASSERT_TRUE(RemoveDirectoryW(kPwdFile));
+        }
     }
 }
 

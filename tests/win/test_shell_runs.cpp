@@ -573,6 +573,7 @@ TEST_P(ShellRunsTest, AStaleDriveRecordMakesNothingThereAndNamesTheDrive) {
         CString root;    // where the chosen files are
         CString fill;    // where the test writes them (the same files)
         CString said;
+        bool kivFile = false;  // a file named KIV at the root, where the password folder would be
     };
     std::vector<Row> rows;
     const CString card = CardReaderRoot(), locked = WriteProtectedRoot();
@@ -582,6 +583,12 @@ TEST_P(ShellRunsTest, AStaleDriveRecordMakesNothingThereAndNamesTheDrive) {
                         L"The Brivon Velto drive " + locked.Left(2) + L" is not there."});
     rows.push_back({L"Q:", L"E:\\", L"E:\\", L"The Brivon Velto drive Q: is not there."});
     rows.push_back({L"tools", L"E:\\", L"E:\\", L"Please insert Brivon Velto Drive first!"});
+    // Not a missing drive: what stands in the way is said.
+    if (!card.IsEmpty())
+        rows.push_back({card.Left(2), card, card,
+                        L"A file stands where the password file's folder " + CString(card.Left(2)).MakeLower() +
+                            L"\\KIV belongs",
+                        true});
 
     DialogAnswerer answerer;
     answerer.Ignore(L"Compressing...");
@@ -594,6 +601,7 @@ TEST_P(ShellRunsTest, AStaleDriveRecordMakesNothingThereAndNamesTheDrive) {
         CreateFolderTree(dir);
         PutFile(dir + L"\\g.txt", "g");
         WriteArchive(dir + L"\\h.txt.kvf", "h", "abc123");
+        if (row.kivFile) PutFile(row.fill + L"KIV", "notes");
         const bool hadKiv = Exists(row.fill + L"KIV");
         const std::vector<CString> before = Tree(dir);
         SetShellExecPath(row.record);
@@ -619,6 +627,10 @@ TEST_P(ShellRunsTest, AStaleDriveRecordMakesNothingThereAndNamesTheDrive) {
             EXPECT_TRUE(boxes[0].HasText(row.said)) << U8(boxes[0].AllText());
             EXPECT_EQ(Tree(dir), before);
             EXPECT_EQ(Exists(row.fill + L"KIV"), hadKiv);
+        }
+        if (row.kivFile) {
+            EXPECT_EQ(ReadAll(row.fill + L"KIV"), "notes");
+            DeleteFileW(row.fill + L"KIV");
         }
         RemoveTree(dir);
     }
