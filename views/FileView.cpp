@@ -10,6 +10,7 @@
 #include "fileops/PathFunctions.h"
 #include "fileops/TaskMessage.h"
 #include "fileops/TaskThread.h"
+#include "password/PwdDlg.h"
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -363,6 +364,32 @@ BOOL IsSameOrInside(const CString& strPath, const CString& strFolder) {
 // be deleted, and the shell leaves one in place without a word.
 const DWORD CLEARED_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// The volume and file index of an existing file or folder; FALSE when it
+// cannot be asked.
+BOOL FileIdentity(const CString& strPath, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE h = ::CreateFileW(AfxExactPathForm(strPath), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FALSE;
+    BOOL bOk = ::GetFileInformationByHandle(h, &info);
+    ::CloseHandle(h);
+    return bOk;
+}
+
+// The drive's password file checks the password of every archive on the
+// drive: without it none opens again, and a new first password does not
+// bring the old ones back. So the list never gives it away as a finished
+// source (its archive may stand beside it). Compared as a file, so that no
+// other spelling of its path gets past.
+BOOL IsDrivePasswordFile(const CString& strPath) {
+    CPwdDlg dlg;
+    if (!dlg.PreparePasswordPath(FALSE)) return FALSE;
+    BY_HANDLE_FILE_INFORMATION a = {}, b = {};
+    if (!FileIdentity(strPath, a) || !FileIdentity(dlg.m_strPwdPath, b)) return IsSamePath(strPath, dlg.m_strPwdPath);
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
 // Removes what the task's record holds, in its order (each folder after
 // what it held): files that are still as the walk found them, read-only,
 // hidden or system ones alike, and folders only when nothing is left in
@@ -377,6 +404,11 @@ void RemoveFinished(const CFileTask& task) {
         // Saved anew since it was read: not what the task took along.
         if (!done.bFolder && (::CompareFileTime(&now.ftLastWriteTime, &done.ftLastWrite) != 0 ||
                               (((ULONGLONG)now.nFileSizeHigh << 32) | now.nFileSizeLow) != done.nLength))
+            continue;
+        // Asked only of a file of the password file's name: the walk may
+        // hold many files.
+        if (!done.bFolder && GetFileNamePart(done.strPath).CompareNoCase(L"KIV.pwd") == 0 &&
+            IsDrivePasswordFile(done.strPath))
             continue;
         DWORD dwAttrs = now.dwFileAttributes;
         if (dwAttrs & CLEARED_ATTRIBUTES) ::SetFileAttributesW(strExact, dwAttrs & ~CLEARED_ATTRIBUTES);
@@ -631,6 +663,7 @@ void CFileView::OnTaskDone(int nResult, CFileTask* pTask) {
         RemoveFinished(*pTask);
         return;
     }
+    if (IsDrivePasswordFile(pTask->m_strSrc)) return;
     // A read-only, hidden or system file goes as well, as in a folder
     // (Wine's shell leaves a read-only one in place without a word); it
     // gets its attributes back when it cannot be removed.

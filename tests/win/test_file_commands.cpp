@@ -394,6 +394,64 @@ TEST(TaskDoneTest, AFolderGivesAwayOnlyWhatItsWalkTookAlong) {
     EXPECT_EQ(ReadAll(src + L"\\held\\deep\\new.txt"), "new");
 }
 
+// The drive's password file checks every archive's password: compressed
+// from the list, it stays beside its archive, by any spelling of its path
+// and inside a finished folder too. A file of its name elsewhere goes.
+TEST(TaskDoneTest, TheDrivesPasswordFileIsNeverGivenAway) {
+    const CString savedDrive = theApp.m_strDrivePath;
+    theApp.m_strDrivePath = L"E:";
+    ::CreateDirectoryW(L"E:\\KIV", nullptr);
+    const CString pwd = L"E:\\KIV\\KIV.pwd";
+    const bool hadPwd = Exists(pwd);
+    const std::string before = hadPwd ? ReadAll(pwd) : std::string();
+    struct Restore {
+        CString pwd;
+        bool had;
+        std::string bytes;
+        CString drive;
+        ~Restore() {
+            ::DeleteFileW(pwd + L".kvf");
+            if (had) WriteAll(pwd, bytes);
+            else ::DeleteFileW(pwd);
+            ::RemoveDirectoryW(L"E:\\KIV");  // only when empty
+            theApp.m_strDrivePath = drive;
+        }
+    } restore{pwd, hadPwd, before, savedDrive};
+    if (!hadPwd) WriteAll(pwd, "b2xkcHcx\n");
+    const std::string history = ReadAll(pwd);
+
+    for (LPCWSTR spelling : {L"E:\\KIV\\KIV.pwd", L"e:\\kiv\\kiv.PWD", L"E:\\KIV\\.\\KIV.pwd"}) {
+        SCOPED_TRACE(CString(spelling).ToUtf8());
+        WriteAll(pwd + L".kvf", "w");
+        CFileTask task(spelling, spelling, TASK_COMPRESS, nullptr, nullptr);
+        CFileView::OnTaskDone(TASK_OK, &task);
+        EXPECT_TRUE(Exists(pwd) && ReadAll(pwd) == history);
+    }
+
+    // A finished walk of the password folder (a folder decompressed
+    // elsewhere gives its source away): the rest of it goes.
+    WriteAll(L"E:\\KIV\\other.txt", "taken");
+    CFileTask walk(L"E:\\KIV", L"E:\\KIV2", TASK_DECOMPRESS, nullptr, nullptr);
+    for (const CString& path : {pwd, CString(L"E:\\KIV\\other.txt")}) {
+        WIN32_FILE_ATTRIBUTE_DATA d;
+        ASSERT_TRUE(::GetFileAttributesExW(path, GetFileExInfoStandard, &d));
+        walk.m_finished.push_back({path, FALSE, d.ftLastWriteTime, ((ULONGLONG)d.nFileSizeHigh << 32) | d.nFileSizeLow});
+    }
+    walk.m_finished.push_back({L"E:\\KIV", TRUE, FILETIME{}, 0});
+    CFileView::OnTaskDone(TASK_OK, &walk);
+    EXPECT_TRUE(Exists(pwd) && ReadAll(pwd) == history);
+    EXPECT_FALSE(Exists(L"E:\\KIV\\other.txt"));
+
+    // Elsewhere a file of that name is just a file.
+    TempDir dir;
+    const CString elsewhere = dir.File(L"KIV.pwd");
+    WriteAll(elsewhere, "s");
+    WriteAll(elsewhere + L".kvf", "w");
+    CFileTask task(elsewhere, elsewhere, TASK_COMPRESS, nullptr, nullptr);
+    CFileView::OnTaskDone(TASK_OK, &task);
+    EXPECT_FALSE(Exists(elsewhere));
+}
+
 TEST_F(FileCommandsTest, ContextMenuOffersWhatTheSelectionAllows) {
     ASSERT_NO_FATAL_FAILURE(ShowInList(L"menu"));
     //                                  compress decompress delete rename refresh newfolder
