@@ -380,8 +380,10 @@ BOOL FileIdentity(const CString& strPath, BY_HANDLE_FILE_INFORMATION& info) {
 // drive: without it none opens again, and a new first password does not
 // bring the old ones back. So the list never gives it away as a finished
 // source (its archive may stand beside it). Compared as a file, so that no
-// other spelling of its path gets past.
+// other spelling of its path gets past; only a file of its name is asked,
+// which keeps the cost off every other source.
 BOOL IsDrivePasswordFile(const CString& strPath) {
+    if (GetFileNamePart(strPath).CompareNoCase(L"KIV.pwd") != 0) return FALSE;
     CPwdDlg dlg;
     if (!dlg.PreparePasswordPath(FALSE)) return FALSE;
     BY_HANDLE_FILE_INFORMATION a = {}, b = {};
@@ -405,11 +407,7 @@ void RemoveFinished(const CFileTask& task) {
         if (!done.bFolder && (::CompareFileTime(&now.ftLastWriteTime, &done.ftLastWrite) != 0 ||
                               (((ULONGLONG)now.nFileSizeHigh << 32) | now.nFileSizeLow) != done.nLength))
             continue;
-        // Asked only of a file of the password file's name: the walk may
-        // hold many files.
-        if (!done.bFolder && GetFileNamePart(done.strPath).CompareNoCase(L"KIV.pwd") == 0 &&
-            IsDrivePasswordFile(done.strPath))
-            continue;
+        if (!done.bFolder && IsDrivePasswordFile(done.strPath)) continue;
         DWORD dwAttrs = now.dwFileAttributes;
         if (dwAttrs & CLEARED_ATTRIBUTES) ::SetFileAttributesW(strExact, dwAttrs & ~CLEARED_ATTRIBUTES);
         BOOL bGone = done.bFolder ? ::RemoveDirectoryW(strExact) : ::DeleteFileW(strExact);
