@@ -50,7 +50,8 @@ BOOL BuildPasswordField(const CString& strPwd, BYTE (&field)[17]) {
 // password: nothing could check the archive later. strFailure then says why
 // when it is not a damaged file: the file is held by another program past
 // the store's wait, it is not there at all (the drive is not the program's),
-// or a folder stands in its place. Nothing is created on the drive.
+// or a folder stands in its place or a file in its folder's. Nothing is
+// created on the drive.
 BOOL TakePassword(CFileTask& task, CString& strPwd, CString& strFailure) {
     CPwdDlg dlg;
     if (!dlg.PreparePasswordPath(FALSE)) {

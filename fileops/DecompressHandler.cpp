@@ -39,10 +39,10 @@ PasswordVerdict CheckPassword(const CString& strCheck, CString& strPwdFile) {
     strPwdFile = dlg.m_strPwdPath;
     CKivPwd store;
     if (!store.LoadPwdFile(dlg.m_strPwdPath)) {
-        // Held by another program past the store's wait: in use, not damaged.
         // A file where the password folder belongs makes the path look
         // missing too: what stands there is said first.
         if (!PwdPathBlockedText(dlg.m_strPwdPath).IsEmpty()) return PWD_PATH_BLOCKED;
+        // Held by another program past the store's wait: in use, not damaged.
         if (store.GetOpenError() == ERROR_SHARING_VIOLATION) return PWD_FILE_IN_USE;
         return IsPwdFileMissing(store.GetOpenError()) ? PWD_FILE_MISSING : PWD_FILE_DAMAGED;
     }
